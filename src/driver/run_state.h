@@ -1,0 +1,18 @@
+#pragma once
+// Everything one run owns: created by the driver, passed by reference, gone
+// at the end of the run.
+
+#include <string>
+
+#include "driver/input_list.h"
+#include "voice/capture_state.h"
+
+namespace timbrex {
+
+struct RunState {
+    std::string start_directory;  // where every output file goes
+    InputList inputs;
+    CaptureState capture;  // voice list, channel images, DAC mode flag
+};
+
+}  // namespace timbrex

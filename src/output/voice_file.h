@@ -1,0 +1,32 @@
+#pragma once
+// The voice patch file: a bare 42-byte FM instrument.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "voice/voice_record.h"
+
+namespace timbrex {
+
+constexpr size_t kVoiceFileBytes = 42;
+using VoiceFileBytes = std::array<uint8_t, kVoiceFileBytes>;
+
+// ALG, FB, then for slots 0-3: MUL, DT+3, TL, RS, AR, DR, SR, RR, SL, SSG; each
+// the low 8 bits of its value.
+VoiceFileBytes voice_file_bytes(const VoiceRecord& voice);
+
+// Creates or replaces the file at `path`. False if it could not be created,
+// written or closed; nothing short is left behind then.
+bool write_voice_file(const VoiceRecord& voice, const std::string& path);
+
+// "<directory>/<prefix><group>.vpf"
+std::string output_file_name(const std::string& directory, const std::string& prefix, int32_t group);
+
+// Writes the one record left in each group, in group order, into `directory`,
+// named with the prefix of the file it came from (prefixes[file_index]).
+void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
+                   const std::vector<std::string>& prefixes);
+
+}  // namespace timbrex

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "voice/capture_state.h"
+
+namespace timbrex {
+
+// Loads one log, reports it and replays its command stream into the capture
+// state. True when the file was accepted as a VGM log; false after printing
+// why it was not.
+bool process_vgm(CaptureState& state, const std::string& path, int32_t file_index);
+
+// The part of process_vgm that follows the read: identifier, processing line,
+// data start and command walk over `length` bytes of uncompressed log.
+bool replay_log(CaptureState& state, const std::string& path, const uint8_t* data, size_t length,
+                int32_t file_index);
+
+}  // namespace timbrex

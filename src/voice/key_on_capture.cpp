@@ -1,0 +1,39 @@
+#include "voice/key_on_capture.h"
+
+#include <cstring>
+
+namespace timbrex {
+
+namespace {
+
+constexpr int kDacChannel = 5;
+
+// Register 0x28 bits 0-2: codes 0-2 are channels 1-3, codes 4-6 are channels
+// 4-6. The unused codes 3 and 7 land on indices 3 and 6.
+int ym2612_channel_from_code(unsigned code) { return code > 3 ? static_cast<int>(code) - 1 : static_cast<int>(code); }
+
+}  // namespace
+
+void capture_key_on_ym2612(CaptureState& state, uint8_t value, int32_t file_index) {
+    const int channel = ym2612_channel_from_code(value & 7u);
+    if (channel == kDacChannel && state.dac_mode) return;
+    if ((value & 0xF0u) == 0) return;  // key-off: no operator keyed on
+    capture_voice(state, channel, file_index);
+}
+
+void capture_key_on_ym2151(CaptureState& state, uint8_t value, int32_t file_index) {
+    if ((value & 0x78u) == 0) return;  // key-off: no operator keyed on
+    capture_voice(state, value & 7, file_index);
+}
+
+void capture_voice(CaptureState& state, int channel, int32_t file_index) {
+    const VoiceRecord& image = state.images.current[channel];
+    VoiceRecord& snapshot = state.images.snapshot[channel];
+    if (std::memcmp(&image, &snapshot, sizeof image) == 0) return;
+    if (!is_silent(image) && find_voice(state.voices, image) < 0) {
+        append_voice(state.voices, image, file_index);
+    }
+    snapshot = image;
+}
+
+}  // namespace timbrex
