@@ -1,0 +1,223 @@
+// The built binary, run in a fresh directory on logs written for each test,
+// with its standard output and files compared exactly.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "output/voice_file.h"
+#include "run_binary.h"
+#include "vgm_writer.h"
+
+namespace timbrex {
+namespace {
+
+using testing::Bytes;
+using testing::run_timbrex;
+using testing::sample_voice;
+using testing::TempDir;
+using testing::VgmWriter;
+
+const std::string kUsage =
+    "TIMBREX v1.1 by Quillon, 20.05.12\n"
+    "USAGE: timbrex.exe filename.vgm [name2.vgm ..] to process one or few files\n"
+    "       timbrex.exe [path\\]* to process whole directory with all subdirectories\n";
+
+std::string processing(const std::string& path, const std::string& version = "1.50") {
+    return "OK: Processing '" + path + "' (VGM v" + version + ")\n";
+}
+
+std::string found(int n) { return "OK: " + std::to_string(n) + " instruments were found\n"; }
+
+VoiceRecord with_carriers_at(VoiceRecord voice, int32_t tl) {
+    for (int k = 0; k < kSlotCount; ++k) {
+        if (carrier_mask(voice.ALG) & (1u << k)) voice.slot[k].TL = tl;
+    }
+    return voice;
+}
+
+Bytes file_bytes(const VoiceRecord& voice) {
+    const VoiceFileBytes bytes = voice_file_bytes(voice);
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+class Program : public ::testing::Test {
+protected:
+    testing::RunResult run(const std::vector<std::string>& args) {
+        testing::RunResult result = run_timbrex(dir.path(), args);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.err, "") << "nothing goes to standard error";
+        return result;
+    }
+    std::vector<std::string> outputs() const {
+        std::vector<std::string> names;
+        for (const std::string& name : testing::files_in(dir.path())) {
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".vpf") == 0) names.push_back(name);
+        }
+        return names;
+    }
+    TempDir dir;
+};
+
+TEST_F(Program, NoArgumentPrintsUsageOnly) {
+    EXPECT_EQ(run({}).out, kUsage);
+    EXPECT_TRUE(outputs().empty());
+}
+
+// Both chips, a voice at two volumes, a voice repeated on another channel and a
+// modulator change: every output's name and bytes.
+TEST_F(Program, HarvestsBothChipsIntoPatchFiles) {
+    const VoiceRecord lead = with_carriers_at(sample_voice(1, 4), 30);
+    const VoiceRecord bass = with_carriers_at(sample_voice(2, 0), 0);
+    const VoiceRecord brass = with_carriers_at(sample_voice(3, 5), 20);
+    VoiceRecord bass_variant = bass;
+    bass_variant.slot[0].TL = (bass.slot[0].TL + 5) % 127;  // a modulator: another instrument
+    const Bytes log = VgmWriter(0x150)
+                          .ym2612_voice(0, lead)
+                          .ym2612_key_on(0)
+                          .wait(735)
+                          .ym2612_key_off(0)
+                          .ym2612_voice(0, with_carriers_at(lead, 5))  // louder: replaces lead
+                          .ym2612_key_on(0)
+                          .ym2612_voice(4, bass)
+                          .ym2612_key_on(4)
+                          .ym2612_voice(1, with_carriers_at(lead, 60))  // quieter: dropped
+                          .ym2612_key_on(1)
+                          .ym2151_voice(6, brass)
+                          .ym2151_key_on(6)
+                          .ym2151_voice(2, bass_variant)
+                          .ym2151_key_on(2)
+                          .end()
+                          .bytes();
+    testing::write_file(dir / "Title Theme.vgm", log);
+    EXPECT_EQ(run({"Title Theme.vgm"}).out, processing("Title Theme.vgm") + found(4));
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"Title_Theme_0.vpf", "Title_Theme_1.vpf", "Title_Theme_2.vpf",
+                                                    "Title_Theme_3.vpf"}));
+    EXPECT_EQ(testing::read_file(dir / "Title_Theme_0.vpf"), file_bytes(with_carriers_at(lead, 5)));
+    EXPECT_EQ(testing::read_file(dir / "Title_Theme_1.vpf"), file_bytes(bass));
+    EXPECT_EQ(testing::read_file(dir / "Title_Theme_2.vpf"), file_bytes(brass));
+    EXPECT_EQ(testing::read_file(dir / "Title_Theme_3.vpf"), file_bytes(bass_variant));
+}
+
+TEST_F(Program, PlainGzipAndMultiMemberLogsLoadAlike) {
+    const VoiceRecord voice = sample_voice(5, 2);
+    const Bytes log = VgmWriter(0x161).ym2612_voice(2, voice).ym2612_key_on(2).end().bytes();
+    testing::write_file(dir / "plain.vgm", log);
+    testing::write_file(dir / "packed.VGZ", testing::gzip_member(log));
+    // The same log cut in two members: the reader joins them. Only the last
+    // member's trailer tells a size, so it carries as many bytes as the log.
+    const Bytes head(log.begin(), log.begin() + 8);
+    Bytes tail(log.begin() + 8, log.end());
+    tail.insert(tail.end(), 8, 0x66);
+    Bytes members = testing::gzip_member(head);
+    const Bytes second = testing::gzip_member(tail);
+    members.insert(members.end(), second.begin(), second.end());
+    testing::write_file(dir / "members.vgz", members);
+    EXPECT_EQ(run({"plain.vgm", "packed.VGZ", "members.vgz"}).out,
+              processing("plain.vgm", "1.61") + processing("packed.VGZ", "1.61") + processing("members.vgz", "1.61") +
+                  found(1));
+    EXPECT_EQ(outputs(), std::vector<std::string>{"plain_0.vpf"}) << "a voice in several files is written once";
+}
+
+TEST_F(Program, EveryBadFileIsReportedAndTheRunGoesOn) {
+    const Bytes log = VgmWriter(0x150).ym2612_voice(0, sample_voice(6, 7)).ym2612_key_on(0).end().bytes();
+    const Bytes packed = testing::gzip_member(log);
+    testing::write_file(dir / "empty.vgm", {});
+    testing::write_file(dir / "tiny.vgz", {0x1F, 0x8B});
+    testing::write_file(dir / "text.vgm", Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+    // A download cut in the middle: its last four bytes, read as the trailer,
+    // claim some size between 16 MiB and 2 GiB.
+    size_t cut = packed.size() / 2;
+    while (packed[cut - 1] == 0 || packed[cut - 1] >= 0x80) --cut;
+    testing::write_file(dir / "cut.vgz", Bytes(packed.begin(), packed.begin() + static_cast<long>(cut)));
+    Bytes wrong = packed;
+    wrong[wrong.size() - 2] ^= 0x01;  // the trailer claims 64 KiB more than is there
+    testing::write_file(dir / "wrong.vgz", wrong);
+    Bytes huge = packed;
+    huge[huge.size() - 1] = 0xFF;
+    testing::write_file(dir / "huge.vgz", huge);
+    testing::write_file(dir / "good.vgm", log);
+    const std::string out = run({"empty.vgm", "tiny.vgz", "missing.vgm", "text.vgm", "cut.vgz", "wrong.vgz",
+                                 "huge.vgz", "notes.txt", "good.vgm"})
+                                .out;
+    EXPECT_EQ(out, "ERR: No VGM found in file 'empty.vgm'\n"
+                   "ERR: No VGM found in file 'tiny.vgz'\n"
+                   "ERR: Can't open file 'missing.vgm'\n"
+                   "ERR: No VGM found in file 'text.vgm'\n" +
+                       processing("cut.vgz") + processing("wrong.vgz") +
+                       "ERR: Can't alloc memory for file 'huge.vgz'\n" + processing("good.vgm") + found(1));
+    // The wrong trailer only adds bytes the file does not hold: the voice is
+    // found there first.
+    EXPECT_EQ(outputs(), std::vector<std::string>{"wrong_0.vpf"});
+}
+
+TEST_F(Program, EveryInputFailingStillPrintsTheSummary) {
+    ASSERT_EQ(::mkdir((dir / "songs").c_str(), 0755), 0);
+    EXPECT_EQ(run({"nothing.vgm"}).out, "ERR: Can't open file 'nothing.vgm'\n" + found(0));
+    EXPECT_EQ(run({"songs"}).out, found(0)) << "a directory without \"*\" is a file name without a VGM suffix";
+    EXPECT_EQ(run({""}).out, found(0)) << "an empty argument is no walk request";
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(Program, StarInTwoArgumentModeIsDroppedByTheFilter) {
+    testing::write_file(dir / "a.vgm", VgmWriter(0x150).ym2612_voice(0, sample_voice(7, 1)).ym2612_key_on(0).bytes());
+    testing::write_file(dir / "b.vgm", VgmWriter(0x150).bytes());
+    EXPECT_EQ(run({"a.vgm", "*"}).out, processing("a.vgm") + found(1));
+}
+
+TEST_F(Program, SameFileTwiceIsProcessedTwice) {
+    testing::write_file(dir / "a.vgm", VgmWriter(0x150).ym2612_voice(0, sample_voice(7, 1)).ym2612_key_on(0).bytes());
+    EXPECT_EQ(run({"a.vgm", "a.vgm"}).out, processing("a.vgm") + processing("a.vgm") + found(1));
+}
+
+TEST_F(Program, FirstFilesPrefixNamesASharedVoice) {
+    const VoiceRecord shared = with_carriers_at(sample_voice(8, 6), 40);
+    testing::write_file(dir / "one.vgm", VgmWriter(0x150).ym2612_voice(0, shared).ym2612_key_on(0).bytes());
+    testing::write_file(dir / "two.vgm", VgmWriter(0x150)
+                                             .ym2151_voice(7, sample_voice(9, 3))
+                                             .ym2151_key_on(7)
+                                             .ym2151_voice(1, with_carriers_at(shared, 2))
+                                             .ym2151_key_on(1)
+                                             .bytes());
+    EXPECT_EQ(run({"one.vgm", "two.vgm"}).out, processing("one.vgm") + processing("two.vgm") + found(2));
+    // Group 0 is kept from the second file's louder copy but named after the
+    // file where the kept record was captured.
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"two_0.vpf", "two_1.vpf"}));
+    EXPECT_EQ(testing::read_file(dir / "two_0.vpf"), file_bytes(with_carriers_at(shared, 2)));
+}
+
+TEST_F(Program, ExistingOutputIsReplaced) {
+    testing::write_file(dir / "a_0.vpf", Bytes(500, 0xAB));
+    const VoiceRecord voice = sample_voice(10, 2);
+    testing::write_file(dir / "a.vgm", VgmWriter(0x150).ym2612_voice(0, voice).ym2612_key_on(0).bytes());
+    run({"a.vgm"});
+    EXPECT_EQ(testing::read_file(dir / "a_0.vpf"), file_bytes(voice));
+}
+
+TEST_F(Program, UnwritableOutputsAreReportedAfterTheSummary) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+    testing::write_file(dir / "a.vgm", VgmWriter(0x150)
+                                           .ym2612_voice(0, sample_voice(11, 2))
+                                           .ym2612_key_on(0)
+                                           .ym2612_voice(1, sample_voice(12, 2))
+                                           .ym2612_key_on(1)
+                                           .bytes());
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const std::string out = run({"a.vgm"}).out;
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(out, processing("a.vgm") + found(2) + "ERR: Can't save file '" + (dir / "a_0.vpf") + "'\n" +
+                       "ERR: Can't save file '" + (dir / "a_1.vpf") + "'\n");
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(Program, OutputsGoToTheStartDirectory) {
+    ASSERT_EQ(::mkdir((dir / "deep").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir / "deep/er").c_str(), 0755), 0);
+    testing::write_file(dir / "deep/er/x y.z.vgm",
+                        VgmWriter(0x150).ym2612_voice(3, sample_voice(13, 4)).ym2612_key_on(3).bytes());
+    EXPECT_EQ(run({"deep/er/x y.z.vgm"}).out, processing("deep/er/x y.z.vgm") + found(1));
+    EXPECT_EQ(outputs(), std::vector<std::string>{"x_y_0.vpf"});
+}
+
+}  // namespace
+}  // namespace timbrex

@@ -1,0 +1,88 @@
+#include "output/voice_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "run_binary.h"
+#include "vgm_writer.h"
+
+namespace timbrex {
+namespace {
+
+using testing::Bytes;
+
+VoiceRecord known_voice() {
+    VoiceRecord voice{};
+    voice.ALG = 4;
+    voice.FB = 5;
+    voice.slot[0] = {1, -3, 35, 1, 31, 12, 3, 7, 2, 0};
+    voice.slot[1] = {15, 3, 127, 3, 0, 31, 31, 15, 15, 15};
+    voice.slot[2] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 8};
+    voice.slot[3] = {2, -1, 64, 2, 20, 5, 6, 9, 10, 0};
+    voice.group = 7;
+    voice.file_index = 3;
+    return voice;
+}
+
+TEST(VoiceFile, GoldenBytes) {
+    const VoiceFileBytes expected = {
+        0x04, 0x05,                                                  // ALG, FB
+        0x01, 0x00, 0x23, 0x01, 0x1F, 0x0C, 0x03, 0x07, 0x02, 0x00,  // slot 0
+        0x0F, 0x06, 0x7F, 0x03, 0x00, 0x1F, 0x1F, 0x0F, 0x0F, 0x0F,  // slot 1
+        0x00, 0x03, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x08,  // slot 2
+        0x02, 0x02, 0x40, 0x02, 0x14, 0x05, 0x06, 0x09, 0x0A, 0x00,  // slot 3
+    };
+    EXPECT_EQ(voice_file_bytes(known_voice()), expected);
+}
+
+TEST(VoiceFile, WritesExactlyFortyTwoBytesAndReplaces) {
+    testing::TempDir dir;
+    const std::string path = dir / "x_0.vpf";
+    testing::write_file(path, Bytes(100, 0xEE));
+    ASSERT_TRUE(write_voice_file(known_voice(), path));
+    const Bytes written = testing::read_file(path);
+    ASSERT_EQ(written.size(), 42u);
+    const VoiceFileBytes expected = voice_file_bytes(known_voice());
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin()));
+}
+
+TEST(VoiceFile, FailedCreateReportsFalse) {
+    testing::TempDir dir;
+    EXPECT_FALSE(write_voice_file(known_voice(), dir / "missing/x.vpf"));
+}
+
+TEST(VoiceFile, FullDeviceLeavesNoShortFile) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    testing::TempDir dir;
+    const std::string link = dir / "x_0.vpf";
+    ASSERT_EQ(::symlink("/dev/full", link.c_str()), 0);
+    EXPECT_FALSE(write_voice_file(known_voice(), link));
+    EXPECT_TRUE(testing::files_in(dir.path()).empty());
+}
+
+TEST(OutputNames, DirectoryPrefixGroup) {
+    EXPECT_EQ(output_file_name("/music", "Title_Theme_", 12), "/music/Title_Theme_12.vpf");
+    EXPECT_EQ(output_file_name("/", "a_", 0), "//a_0.vpf") << "the separator is always put in";
+}
+
+TEST(WriteOutputs, OneFilePerGroupNamedByItsSourceFile) {
+    testing::TempDir dir;
+    std::vector<VoiceRecord> records(4, known_voice());
+    records[0].group = -1;
+    records[1].group = 1;
+    records[1].file_index = 2;
+    records[2].group = 0;
+    records[2].file_index = 0;
+    records[2].ALG = 7;
+    records[3].group = -1;
+    write_outputs(records, 2, dir.path(), {"first_", "", "third_"});
+    EXPECT_EQ(testing::files_in(dir.path()), (std::vector<std::string>{"first_0.vpf", "third_1.vpf"}));
+    EXPECT_EQ(testing::read_file(dir / "first_0.vpf")[0], 7);
+
+    testing::TempDir empty;
+    write_outputs(records, 0, empty.path(), {"first_", "", "third_"});
+    EXPECT_TRUE(testing::files_in(empty.path()).empty()) << "no groups, no files";
+}
+
+}  // namespace
+}  // namespace timbrex

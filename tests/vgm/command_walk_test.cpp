@@ -1,0 +1,195 @@
+#include "vgm/command_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "vgm_writer.h"
+
+namespace timbrex {
+namespace {
+
+using testing::Bytes;
+
+// Every opcode's length, as the walk must step it.
+TEST(CommandLengthsTest, EveryOpcode) {
+    for (const bool from160 : {false, true}) {
+        const CommandLengths& lengths = command_lengths_for(1, from160 ? 0x60 : 0x51);
+        for (int op = 0; op < 256; ++op) {
+            int expected;
+            if (op <= 0x2F) expected = 1;
+            else if (op <= 0x3F) expected = 2;
+            else if (op <= 0x4E) expected = from160 ? 3 : 2;
+            else if (op <= 0x50) expected = 2;
+            else if (op <= 0x5F) expected = 3;
+            else if (op == 0x60) expected = 1;
+            else if (op == 0x61) expected = 3;
+            else if (op <= 0x65) expected = 1;
+            else if (op <= 0x67) expected = 0;
+            else if (op == 0x68) expected = 12;
+            else if (op <= 0x8F) expected = 1;
+            else if (op <= 0x91) expected = 5;
+            else if (op == 0x92) expected = 6;
+            else if (op == 0x93) expected = 11;
+            else if (op == 0x94) expected = 2;
+            else if (op == 0x95) expected = 5;
+            else if (op <= 0x9F) expected = 1;
+            else if (op <= 0xBF) expected = 3;
+            else if (op <= 0xDF) expected = 4;
+            else expected = 5;
+            EXPECT_EQ(lengths[static_cast<size_t>(op)], expected) << "opcode 0x" << std::hex << op << " from160 " << from160;
+        }
+    }
+    EXPECT_EQ(&command_lengths_for(2, 0x00), &command_lengths_for(1, 0x60)) << "major above 1";
+    EXPECT_EQ(&command_lengths_for(1, 0x59), &command_lengths_for(1, 0x10));
+}
+
+// Builds a stream "<filler> 52 28 F0" after a voice set-up on channel 0 and
+// reports whether the walk reached the key-on, i.e. stepped the filler exactly.
+class Walk : public ::testing::Test {
+protected:
+    Walk() { reset_channel_images(state.images); }
+
+    Bytes voice_setup() const {
+        testing::VgmWriter writer(0x150);
+        writer.ym2612_voice(0, testing::sample_voice(1, 7));
+        return writer.commands();
+    }
+
+    size_t walk(const Bytes& stream, uint32_t minor = 0x50) {
+        walk_commands(state, stream.data(), 0, stream.size(), 0, command_lengths_for(1, static_cast<uint8_t>(minor)));
+        return state.voices.records.size();
+    }
+
+    bool reaches_key_on_after(const Bytes& filler, uint32_t minor = 0x50) {
+        reset_channel_images(state.images);
+        state.voices = VoiceList{};
+        Bytes stream = voice_setup();
+        stream.insert(stream.end(), filler.begin(), filler.end());
+        stream.insert(stream.end(), {0x52, 0x28, 0xF0});
+        return walk(stream, minor) == 1;
+    }
+
+    CaptureState state;
+};
+
+TEST_F(Walk, StepsEveryCommandByItsLength) {
+    // Each filler's operand bytes spell a key-on of channel 1 and a register
+    // write; a walk that stepped them wrongly would read them as commands.
+    const std::vector<Bytes> fillers = {
+        {0x62},
+        {0x63},
+        {0x70, 0x7F, 0x80, 0x8F},
+        {0x4F, 0x52},
+        {0x50, 0x52},
+        {0x51, 0x52, 0x28},
+        {0x61, 0x52, 0x28},
+        {0x30, 0x52},
+        {0x55, 0x52, 0x28},
+        {0xA0, 0x52, 0x28},
+        {0xB5, 0x28, 0xF1},
+        {0xC0, 0x52, 0x28, 0xF1},
+        {0xE0, 0x52, 0x28, 0xF1, 0x00},
+        {0xFF, 0x52, 0x28, 0xF1, 0x00},
+        {0x68, 0x66, 0x52, 0x28, 0xF1, 0, 0, 0, 0, 0, 0, 0},
+        {0x90, 0x52, 0x28, 0xF1, 0x00},
+        {0x91, 0x52, 0x28, 0xF1, 0x00},
+        {0x92, 0x52, 0x28, 0xF1, 0x00, 0x00},
+        {0x93, 0x52, 0x28, 0xF1, 0, 0, 0, 0, 0, 0, 0},
+        {0x94, 0x52},
+        {0x95, 0x52, 0x28, 0xF1, 0x00},
+        {0x67, 0x66, 0x00, 3, 0, 0, 0, 0x52, 0x28, 0xF1},
+        {0x67, 0x66, 0x00, 0, 0, 0, 0},
+        {0x00, 0x2F, 0x60, 0x64, 0x65, 0x96, 0x9F},
+    };
+    for (const Bytes& filler : fillers) {
+        EXPECT_TRUE(reaches_key_on_after(filler)) << "filler opcode 0x" << std::hex << int(filler[0]);
+        // Channel 1 is silent (reset image), so a misread key-on would add nothing;
+        // the snapshot shows whether it was handled.
+        EXPECT_EQ(state.images.snapshot[1].ALG, -1) << "filler opcode 0x" << std::hex << int(filler[0]);
+    }
+}
+
+TEST_F(Walk, ReservedRangeTakesTwoOperandsFromVersion160) {
+    EXPECT_TRUE(reaches_key_on_after({0x40, 0x52, 0x28}, 0x60));
+    EXPECT_TRUE(reaches_key_on_after({0x4E, 0x00}, 0x50));
+    EXPECT_FALSE(reaches_key_on_after({0x4E, 0x00}, 0x60)) << "the third byte swallows the key-on's opcode";
+}
+
+TEST_F(Walk, EndOfDataStopsTheWalk) {
+    Bytes stream = voice_setup();
+    stream.push_back(0x66);
+    stream.insert(stream.end(), {0x52, 0x28, 0xF0});
+    EXPECT_EQ(walk(stream), 0u);
+    EXPECT_EQ(walk(Bytes{0x66}), 0u);
+}
+
+TEST_F(Walk, StreamWithoutEndStopsAtTheBound) {
+    Bytes stream = voice_setup();
+    stream.insert(stream.end(), {0x52, 0x28, 0xF0});
+    EXPECT_EQ(walk(stream), 1u);
+}
+
+TEST_F(Walk, CommandCutByTheBoundIsNotExecuted) {
+    Bytes stream = voice_setup();
+    stream.insert(stream.end(), {0x52, 0x28, 0xF0});
+    // The bound is one byte short of the key-on: the bytes exist in memory but
+    // were not part of the log.
+    walk_commands(state, stream.data(), 0, stream.size() - 1, 0, command_lengths_for(1, 0x50));
+    EXPECT_TRUE(state.voices.records.empty());
+}
+
+TEST_F(Walk, DataBlockBeyondTheBoundEndsTheWalk) {
+    for (const uint32_t length : {0xFFFFFFFFu, 0x7FFFFFFFu, 4u}) {
+        state = CaptureState{};
+        reset_channel_images(state.images);
+        Bytes stream = voice_setup();
+        stream.insert(stream.end(), {0x67, 0x66, 0x00, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                                     static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)});
+        stream.insert(stream.end(), {0x52, 0x28, 0xF0});
+        EXPECT_EQ(walk(stream), 0u) << "length " << length;
+    }
+    // A block header cut short ends the walk too.
+    EXPECT_EQ(walk(Bytes{0x67, 0x66, 0x00, 0x01}), 0u);
+}
+
+TEST_F(Walk, StartAtOrPastTheBoundWalksNothing) {
+    Bytes stream = voice_setup();
+    stream.insert(stream.end(), {0x52, 0x28, 0xF0});
+    walk_commands(state, stream.data(), stream.size(), stream.size(), 0, command_lengths_for(1, 0x50));
+    walk_commands(state, stream.data(), UINT64_MAX, stream.size(), 0, command_lengths_for(1, 0x50));
+    EXPECT_TRUE(state.voices.records.empty());
+}
+
+TEST_F(Walk, HandlersRunInStreamOrder) {
+    // The key-on sees the register values written before it, not after.
+    Bytes stream = voice_setup();
+    stream.insert(stream.end(), {0x52, 0x28, 0xF0, 0x52, 0x40, 0x11});
+    ASSERT_EQ(walk(stream), 1u);
+    EXPECT_EQ(state.voices.records[0].slot[0].TL, testing::sample_voice(1, 7).slot[0].TL);
+    EXPECT_EQ(state.images.current[0].slot[0].TL, 0x11);
+}
+
+// Random streams of every kind of byte, walked with a bound that equals the
+// allocation exactly, so that any read past the bound trips AddressSanitizer.
+TEST(WalkRandomStreams, NeverReadOutsideTheData) {
+    std::mt19937 random(20120520u);
+    for (int round = 0; round < 4000; ++round) {
+        const size_t size = random() % 512;
+        std::unique_ptr<uint8_t[]> data(new uint8_t[size == 0 ? 1 : size]);
+        for (size_t i = 0; i < size; ++i) {
+            // Favour the opcodes that take operands.
+            const uint32_t pick = random() % 8;
+            data[i] = pick == 0 ? 0x67 : pick == 1 ? static_cast<uint8_t>(0x52 + random() % 3) : static_cast<uint8_t>(random());
+        }
+        CaptureState state;
+        reset_channel_images(state.images);
+        const uint64_t start = random() % (size + 2);
+        walk_commands(state, data.get(), start, size, round, command_lengths_for(1, static_cast<uint8_t>(random())));
+        // Each captured voice needs its own three-byte key-on command.
+        EXPECT_LE(state.voices.records.size() * 3, size);
+    }
+}
+
+}  // namespace
+}  // namespace timbrex

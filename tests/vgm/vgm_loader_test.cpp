@@ -1,0 +1,195 @@
+#include "vgm/vgm_loader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "run_binary.h"
+#include "vgm/log_reader.h"
+#include "vgm/vgm_header.h"
+#include "vgm_writer.h"
+
+namespace timbrex {
+namespace {
+
+using testing::Bytes;
+using testing::VgmWriter;
+
+TEST(VgmHeaderTest, VersionDigitsAndDataStart) {
+    struct Case {
+        uint32_t version;
+        uint32_t offset;
+        uint64_t start;
+    };
+    // Before 1.50 the stream starts at 0x40 whatever stands at 0x34; from 1.50
+    // on at 0x34 plus the offset, which is not corrected when it is 0.
+    const Case cases[] = {
+        {0x101, 0x99, 0x40}, {0x110, 0x99, 0x40}, {0x150, 0x0C, 0x40}, {0x150, 0x00, 0x34},
+        {0x161, 0xCC, 0x100}, {0x171, 0xE1, 0x115}, {0x200, 0x0C, 0x40}, {0x132, 0x20, 0x54},
+        {0x131, 0x20, 0x40},
+    };
+    for (const Case& c : cases) {
+        Bytes log = VgmWriter(c.version).data_offset(0x0C).end().bytes();
+        log.resize(0x100, 0);
+        log[0x34] = static_cast<uint8_t>(c.offset);
+        VgmHeader header;
+        ASSERT_TRUE(parse_vgm_header(log.data(), log.size(), header));
+        EXPECT_EQ(header.data_start, c.start) << std::hex << c.version;
+    }
+    Bytes far = VgmWriter(0x150).bytes();
+    far[0x34] = far[0x35] = far[0x36] = far[0x37] = 0xFF;
+    VgmHeader header;
+    ASSERT_TRUE(parse_vgm_header(far.data(), far.size(), header));
+    EXPECT_EQ(header.data_start, uint64_t{0x34} + 0xFFFFFFFFu) << "no wrap-around";
+}
+
+TEST(VgmHeaderTest, RejectsShortOrForeignData) {
+    Bytes log = VgmWriter(0x150).bytes();
+    VgmHeader header;
+    EXPECT_TRUE(parse_vgm_header(log.data(), 0x38, header));
+    EXPECT_FALSE(parse_vgm_header(log.data(), 0x37, header)) << "too short to hold the data offset";
+    log[3] = 'X';
+    EXPECT_FALSE(parse_vgm_header(log.data(), log.size(), header));
+}
+
+TEST(VgmHeaderTest, BcdDigits) {
+    EXPECT_EQ(bcd_to_int(0x50), 50);
+    EXPECT_EQ(bcd_to_int(0x01), 1);
+    EXPECT_EQ(bcd_to_int(0x10), 10);
+    EXPECT_EQ(bcd_to_int(0x1A), 20) << "invalid digits count as their nibble value";
+    EXPECT_EQ(bcd_to_int(0xFF), 165);
+}
+
+TEST(AnnouncedSize, PlainLengthOrGzipTrailer) {
+    const uint8_t vgm[4] = {'V', 'g', 'm', ' '};
+    const uint8_t gz[4] = {0x1F, 0x8B, 8, 0};
+    EXPECT_EQ(announced_size(vgm, 4, 5000, 123), 5000);
+    EXPECT_EQ(announced_size(gz, 4, 5000, 123), 123);
+    EXPECT_EQ(announced_size(gz, 4, 5000, 0x7FFFFFFF), 0x7FFFFFFF);
+    EXPECT_EQ(announced_size(gz, 4, 5000, 0x80000000u), -1) << "2^31 does not fit a signed 32-bit size";
+    EXPECT_EQ(announced_size(vgm, 3, 3, 0), 0) << "three bytes are no identifier";
+}
+
+class Loading : public ::testing::Test {
+protected:
+    Loading() { reset_channel_images(state.images); }
+
+    // Runs process_vgm and returns what it printed.
+    std::string load(const std::string& path, bool expect_accepted) {
+        ::testing::internal::CaptureStdout();
+        const bool accepted = process_vgm(state, path, 0);
+        std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(accepted, expect_accepted) << out;
+        return out;
+    }
+
+    static Bytes two_voice_log(uint32_t version) {
+        return VgmWriter(version)
+            .ym2612_voice(0, testing::sample_voice(1, 4))
+            .ym2612_key_on(0)
+            .wait(100)
+            .ym2151_voice(3, testing::sample_voice(2, 7))
+            .ym2151_key_on(3)
+            .end()
+            .bytes();
+    }
+
+    testing::TempDir dir;
+    CaptureState state;
+};
+
+TEST_F(Loading, PlainAndGzipGiveTheSameLineAndVoices) {
+    const Bytes log = two_voice_log(0x150);
+    testing::write_file(dir / "a.vgm", log);
+    testing::write_file(dir / "a.vgz", testing::gzip_member(log));
+    EXPECT_EQ(load(dir / "a.vgm", true), "OK: Processing '" + (dir / "a.vgm") + "' (VGM v1.50)\n");
+    const std::vector<VoiceRecord> plain = state.voices.records;
+    state = CaptureState{};
+    reset_channel_images(state.images);
+    EXPECT_EQ(load(dir / "a.vgz", true), "OK: Processing '" + (dir / "a.vgz") + "' (VGM v1.50)\n");
+    ASSERT_EQ(plain.size(), 2u);
+    ASSERT_EQ(state.voices.records.size(), 2u);
+    for (size_t i = 0; i < plain.size(); ++i) EXPECT_TRUE(same_voice_values(plain[i], state.voices.records[i]));
+}
+
+TEST_F(Loading, VersionPrintsAsBcdDigits) {
+    const std::pair<uint32_t, const char*> cases[] = {
+        {0x101, "1.1"}, {0x110, "1.10"}, {0x150, "1.50"}, {0x171, "1.71"}, {0x1A1, "1.101"}};
+    for (const auto& [version, shown] : cases) {
+        testing::write_file(dir / "v.vgm", VgmWriter(version).end().bytes());
+        EXPECT_EQ(load(dir / "v.vgm", true), "OK: Processing '" + (dir / "v.vgm") + "' (VGM v" + shown + ")\n");
+    }
+}
+
+TEST_F(Loading, GzipWithoutIdentifierIsNoVgm) {
+    Bytes log = two_voice_log(0x150);
+    log[0] = 'X';
+    testing::write_file(dir / "x.vgz", testing::gzip_member(log));
+    EXPECT_EQ(load(dir / "x.vgz", false), "ERR: No VGM found in file '" + (dir / "x.vgz") + "'\n");
+    EXPECT_TRUE(state.voices.records.empty());
+}
+
+TEST_F(Loading, MissingFileAndDirectoryCannotBeOpened) {
+    EXPECT_EQ(load(dir / "none.vgm", false), "ERR: Can't open file '" + (dir / "none.vgm") + "'\n");
+    const std::string sub = dir / "folder.vgm";
+    ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
+    EXPECT_EQ(load(sub, false), "ERR: Can't open file '" + sub + "'\n");
+}
+
+TEST_F(Loading, TrailerOfTwoGigabytesOrMoreCannotBeAllocated) {
+    Bytes file = testing::gzip_member(two_voice_log(0x150));
+    file[file.size() - 1] = 0x80;
+    testing::write_file(dir / "huge.vgz", file);
+    EXPECT_EQ(load(dir / "huge.vgz", false), "ERR: Can't alloc memory for file '" + (dir / "huge.vgz") + "'\n");
+}
+
+TEST_F(Loading, ShortTrailerBoundsTheWalk) {
+    // The trailer claims fewer bytes than the log holds: the key-on beyond the
+    // claimed size is never reached.
+    const Bytes log = VgmWriter(0x150)
+                          .ym2612_voice(0, testing::sample_voice(1, 4))
+                          .ym2612_key_on(0)
+                          .ym2612_voice(1, testing::sample_voice(2, 4))
+                          .ym2612_key_on(1)
+                          .end()
+                          .bytes();
+    Bytes file = testing::gzip_member(log);
+    const uint32_t claimed = static_cast<uint32_t>(log.size() - 4);  // cuts the second key-on
+    for (int i = 0; i < 4; ++i) file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
+    testing::write_file(dir / "short.vgz", file);
+    load(dir / "short.vgz", true);
+    EXPECT_EQ(state.voices.records.size(), 1u);
+}
+
+TEST_F(Loading, DataStartAtOrBeyondTheEndWalksNothing) {
+    Bytes log = two_voice_log(0x150);
+    for (uint32_t offset : {static_cast<uint32_t>(log.size() - 0x34), 0xFFFFFFF0u, 0xFFFFFFFFu}) {
+        for (int i = 0; i < 4; ++i) log[0x34 + static_cast<size_t>(i)] = static_cast<uint8_t>(offset >> (8 * i));
+        testing::write_file(dir / "far.vgm", log);
+        EXPECT_EQ(load(dir / "far.vgm", true), "OK: Processing '" + (dir / "far.vgm") + "' (VGM v1.50)\n");
+        EXPECT_TRUE(state.voices.records.empty());
+    }
+}
+
+TEST_F(Loading, DacFlagIsClearedForEveryAcceptedFile) {
+    testing::write_file(dir / "dac.vgm", VgmWriter(0x150).ym2612(0, 0x2B, 0x80).end().bytes());
+    load(dir / "dac.vgm", true);
+    ASSERT_TRUE(state.dac_mode);
+    testing::write_file(dir / "fm.vgm",
+                        VgmWriter(0x150).ym2612_voice(5, testing::sample_voice(3, 2)).ym2612_key_on(5).end().bytes());
+    load(dir / "fm.vgm", true);
+    EXPECT_EQ(state.voices.records.size(), 1u) << "channel 5 is FM again in the next file";
+}
+
+TEST_F(Loading, ClaimFarBeyondTheDataReservesOnlyWhatIsThere) {
+    Bytes file = testing::gzip_member(two_voice_log(0x150));
+    // 2,000,000,000 claimed by a file of a few hundred bytes.
+    const uint32_t claimed = 2000000000u;
+    for (int i = 0; i < 4; ++i) file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
+    testing::write_file(dir / "liar.vgz", file);
+    LogBuffer log;
+    ASSERT_EQ(read_log(dir / "liar.vgz", log), LogReadStatus::ok);
+    EXPECT_EQ(log.length, two_voice_log(0x150).size());
+}
+
+}  // namespace
+}  // namespace timbrex
