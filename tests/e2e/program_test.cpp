@@ -219,5 +219,18 @@ TEST_F(Program, OutputsGoToTheStartDirectory) {
     EXPECT_EQ(outputs(), std::vector<std::string>{"x_y_0.vpf"});
 }
 
+TEST_F(Program, DemoLogHarvestsFiveInstruments) {
+    const std::string demo = std::string(TIMBREX_SOURCE_DIR) + "/examples/demo.vgz";
+    EXPECT_EQ(run({demo}).out, processing(demo) + found(5));
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"demo_0.vpf", "demo_1.vpf", "demo_2.vpf", "demo_3.vpf",
+                                                    "demo_4.vpf"}));
+    // The piano was played at two volumes: the louder one (carriers at TL 12) is kept.
+    const Bytes piano = testing::read_file(dir / "demo_0.vpf");
+    ASSERT_EQ(piano.size(), 42u);
+    EXPECT_EQ(piano[0], 4);
+    EXPECT_EQ(piano[2 + 2 * 10 + 2], 12);
+    EXPECT_EQ(piano[2 + 3 * 10 + 2], 12);
+}
+
 }  // namespace
 }  // namespace timbrex
