@@ -151,6 +151,26 @@ TEST_F(Program, EveryBadFileIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(outputs(), std::vector<std::string>{"wrong_0.vpf"});
 }
 
+TEST_F(Program, MemoryFollowsTheDataNotTheClaim) {
+    const Bytes log = VgmWriter(0x150).ym2612_voice(0, sample_voice(14, 7)).ym2612_key_on(0).end().bytes();
+    Bytes liar = testing::gzip_member(log);
+    const uint32_t claimed = 2000000000u;
+    for (int i = 0; i < 4; ++i) liar[liar.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
+    testing::write_file(dir / "liar.vgz", liar);
+    const testing::RunResult result = run({"liar.vgz"});
+    EXPECT_EQ(result.out, processing("liar.vgz") + found(1));
+    // Far below the 2 GB claimed, with room for a sanitizer's own overhead.
+    EXPECT_LT(result.peak_rss_kib, 200 * 1024);
+}
+
+TEST_F(Program, PlainLogOfTwoGigabytesCannotBeHeld) {
+    // A sparse file: "Vgm " and then 2^31 - 4 bytes that take no disk space.
+    const std::string path = dir / "big.vgm";
+    testing::write_file(path, Bytes{'V', 'g', 'm', ' '});
+    ASSERT_EQ(::truncate(path.c_str(), 0x80000000LL), 0);
+    EXPECT_EQ(run({"big.vgm"}).out, "ERR: Can't alloc memory for file 'big.vgm'\n" + found(0));
+}
+
 TEST_F(Program, EveryInputFailingStillPrintsTheSummary) {
     ASSERT_EQ(::mkdir((dir / "songs").c_str(), 0755), 0);
     EXPECT_EQ(run({"nothing.vgm"}).out, "ERR: Can't open file 'nothing.vgm'\n" + found(0));

@@ -1,6 +1,7 @@
 #include "run_binary.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,7 +60,9 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
     RunResult result;
     result.out = drain(out_pipe[0]);
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    result.peak_rss_kib = usage.ru_maxrss;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     const int err_fd = ::open(err_path.c_str(), O_RDONLY);
     if (err_fd >= 0) result.err = drain(err_fd);

@@ -11,6 +11,7 @@ struct RunResult {
     std::string out;   // everything written to standard output
     std::string err;   // everything written to standard error
     int status = -1;   // exit status, or -1 if the process did not exit normally
+    long peak_rss_kib = 0;  // the process's peak resident memory
 };
 
 RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments);
