@@ -43,7 +43,7 @@ void capture_all_files(RunState& run) {
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].is_dir) continue;
         reset_channel_images(run.capture.images);
-        process_vgm(run.capture, entries[i].path, static_cast<int32_t>(i));
+        process_vgm(run.capture, entries[i].path, static_cast<int32_t>(i), run.log);
     }
 }
 

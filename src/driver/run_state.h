@@ -5,6 +5,7 @@
 #include <string>
 
 #include "driver/input_list.h"
+#include "vgm/log_reader.h"
 #include "voice/capture_state.h"
 
 namespace timbrex {
@@ -13,6 +14,7 @@ struct RunState {
     std::string start_directory;  // where every output file goes
     InputList inputs;
     CaptureState capture;  // voice list, channel images, DAC mode flag
+    LogBuffer log;         // every file is read into it in turn
 };
 
 }  // namespace timbrex

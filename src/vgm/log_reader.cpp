@@ -46,7 +46,7 @@ int64_t announced_size(const uint8_t* head, size_t head_length, long long file_l
 }
 
 LogReadStatus read_log(const std::string& path, LogBuffer& log) {
-    log = LogBuffer{};
+    log.length = 0;
     FileHandle file(platform::open_regular_file(path));
     if (!file) return LogReadStatus::cannot_open;
     const long long file_length = platform::file_size(file.get());
@@ -62,9 +62,16 @@ LogReadStatus read_log(const std::string& path, LogBuffer& log) {
                                           ? static_cast<uint64_t>(file_length) * kMaxInflateRatio + kInflateSlack
                                           : static_cast<uint64_t>(file_length);
     const size_t capacity = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), most_deliverable));
-    // Left uninitialised on purpose: only the delivered bytes are ever read.
-    log.bytes.reset(new (std::nothrow) uint8_t[capacity == 0 ? 1 : capacity]);
-    if (!log.bytes) return LogReadStatus::cannot_allocate;
+    if (!log.bytes || log.capacity < capacity) {
+        // The old buffer goes before the new one comes, so that the two are
+        // never held together.
+        log.bytes.reset();
+        log.capacity = 0;
+        // Left uninitialised on purpose: only the delivered bytes are ever read.
+        log.bytes.reset(new (std::nothrow) uint8_t[capacity == 0 ? 1 : capacity]);
+        if (!log.bytes) return LogReadStatus::cannot_allocate;
+        log.capacity = capacity;
+    }
 
     std::rewind(file.get());
     log.length = read_gzip_or_plain(file.get(), log.bytes.get(), capacity);

@@ -12,7 +12,8 @@ enum class LogReadStatus { ok, cannot_open, cannot_allocate };
 
 struct LogBuffer {
     std::unique_ptr<uint8_t[]> bytes;
-    size_t length = 0;  // bytes actually delivered, never more than announced
+    size_t length = 0;    // bytes actually delivered, never more than announced
+    size_t capacity = 0;  // bytes allocated; a later read reuses them when they suffice
 };
 
 // The announced size of a file whose first bytes are `head` (head_length of
@@ -21,7 +22,10 @@ struct LogBuffer {
 int64_t announced_size(const uint8_t* head, size_t head_length, long long file_length, uint32_t tail);
 
 // Reads the whole uncompressed log. Memory follows the data present: a trailer
-// that claims more than the file can hold does not reserve the claim.
+// that claims more than the file can hold does not reserve the claim. A buffer
+// left by an earlier read is reused when it is large enough, so that a run
+// over many files holds one buffer the size of the largest log rather than a
+// heap fragmented by buffers of every size.
 LogReadStatus read_log(const std::string& path, LogBuffer& log);
 
 }  // namespace timbrex

@@ -11,6 +11,10 @@ namespace timbrex {
 
 bool process_vgm(CaptureState& state, const std::string& path, int32_t file_index) {
     LogBuffer log;
+    return process_vgm(state, path, file_index, log);
+}
+
+bool process_vgm(CaptureState& state, const std::string& path, int32_t file_index, LogBuffer& log) {
     switch (read_log(path, log)) {
         case LogReadStatus::cannot_open:
             std::printf(messages::kCantOpenFile, path.c_str());

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "vgm/log_reader.h"
 #include "voice/capture_state.h"
 
 namespace timbrex {
@@ -11,6 +12,9 @@ namespace timbrex {
 // state. True when the file was accepted as a VGM log; false after printing
 // why it was not.
 bool process_vgm(CaptureState& state, const std::string& path, int32_t file_index);
+
+// The same, reading into `log`, whose memory the next call may reuse.
+bool process_vgm(CaptureState& state, const std::string& path, int32_t file_index, LogBuffer& log);
 
 // The part of process_vgm that follows the read: identifier, processing line,
 // data start and command walk over `length` bytes of uncompressed log.

@@ -53,7 +53,7 @@ void store_ym2151_operator(FmOperator& op, uint8_t reg, uint8_t value) {
 
 }  // namespace
 
-void ym2612_write(CaptureState& state, int port, uint8_t reg, uint8_t value, int32_t file_index) {
+void ym2612_voice_write(CaptureState& state, int port, uint8_t reg, uint8_t value, int32_t file_index) {
     if (port == 0 && reg == 0x28) {
         capture_key_on_ym2612(state, value, file_index);
         return;
@@ -74,7 +74,7 @@ void ym2612_write(CaptureState& state, int port, uint8_t reg, uint8_t value, int
     store_ym2612_operator(image.slot[(reg >> 2) & 3], reg, value);
 }
 
-void ym2151_write(CaptureState& state, uint8_t reg, uint8_t value, int32_t file_index) {
+void ym2151_voice_write(CaptureState& state, uint8_t reg, uint8_t value, int32_t file_index) {
     if (reg == 0x08) {
         capture_key_on_ym2151(state, value, file_index);
         return;

@@ -9,13 +9,7 @@ namespace {
 constexpr int32_t kDetuneTable[8] = {0, 1, 2, 3, 0, -1, -2, -3};
 constexpr unsigned kCarrierMasks[8] = {8, 8, 8, 8, 12, 14, 14, 15};
 
-constexpr uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
-
-uint64_t mix(uint64_t h, uint32_t value) {
-    h ^= value;
-    h *= kHashMultiplier;
-    return h ^ (h >> 29);
-}
+uint64_t rotate_left(uint64_t h, int bits) { return h << bits | h >> (64 - bits); }
 
 uint64_t finish(uint64_t h) {
     // fmix64 from MurmurHash3: spreads every input bit over the low bits that
@@ -27,18 +21,28 @@ uint64_t finish(uint64_t h) {
     return h ^ (h >> 33);
 }
 
-uint64_t hash_operator(uint64_t h, const FmOperator& op, bool with_tl) {
-    h = mix(h, static_cast<uint32_t>(op.MUL));
-    h = mix(h, static_cast<uint32_t>(op.DT));
-    h = mix(h, with_tl ? static_cast<uint32_t>(op.TL) : 0xFFFFFFFFu);
-    h = mix(h, static_cast<uint32_t>(op.RS));
-    h = mix(h, static_cast<uint32_t>(op.AR));
-    h = mix(h, static_cast<uint32_t>(op.DR));
-    h = mix(h, static_cast<uint32_t>(op.SR));
-    h = mix(h, static_cast<uint32_t>(op.RR));
-    h = mix(h, static_cast<uint32_t>(op.SL));
-    return mix(h, static_cast<uint32_t>(op.SSG));
+constexpr size_t kValueWords = kVoiceValueBytes / sizeof(uint64_t);
+static_assert(kValueWords * sizeof(uint64_t) == kVoiceValueBytes, "the voice values fill whole words");
+
+// The 42 values taken as 21 words in three lanes: the chain of dependent
+// multiplications is 7 long rather than 42, which is most of the cost of a
+// lookup at key-on.
+uint64_t hash_value_words(const int32_t (&values)[kVoiceValueCount]) {
+    uint64_t words[kValueWords];
+    std::memcpy(words, values, kVoiceValueBytes);
+    uint64_t a = 0x9E3779B97F4A7C15ull;
+    uint64_t b = 0xC2B2AE3D27D4EB4Full;
+    uint64_t c = 0x165667B19E3779F9ull;
+    for (size_t i = 0; i < kValueWords; i += 3) {
+        a = rotate_left((a ^ words[i]) * 0xFF51AFD7ED558CCDull, 31);
+        b = rotate_left((b ^ words[i + 1]) * 0xC4CEB9FE1A85EC53ull, 29);
+        c = rotate_left((c ^ words[i + 2]) * 0x9E3779B97F4A7C15ull, 27);
+    }
+    return finish(a ^ rotate_left(b, 21) ^ rotate_left(c, 42));
 }
+
+constexpr size_t kOperatorValues = sizeof(FmOperator) / sizeof(int32_t);
+constexpr size_t kTlValue = offsetof(FmOperator, TL) / sizeof(int32_t);
 
 bool operators_equal_but_tl(const FmOperator& a, const FmOperator& b) {
     return a.MUL == b.MUL && a.DT == b.DT && a.RS == b.RS && a.AR == b.AR && a.DR == b.DR &&
@@ -85,20 +89,20 @@ bool is_silent(const VoiceRecord& voice) {
 }
 
 uint64_t hash_voice_values(const VoiceRecord& voice) {
-    uint64_t h = 0;
-    for (const FmOperator& op : voice.slot) h = hash_operator(h, op, true);
-    h = mix(h, static_cast<uint32_t>(voice.ALG));
-    return finish(mix(h, static_cast<uint32_t>(voice.FB)));
+    int32_t values[kVoiceValueCount];
+    std::memcpy(values, &voice, kVoiceValueBytes);
+    return hash_value_words(values);
 }
 
 uint64_t hash_voice_shape(const VoiceRecord& voice) {
+    int32_t values[kVoiceValueCount];
+    std::memcpy(values, &voice, kVoiceValueBytes);
+    // Carriers' levels are what voices_equal ignores: one fixed value stands for all.
     const unsigned carriers = carrier_mask(voice.ALG);
-    uint64_t h = 0;
-    for (int k = 0; k < kSlotCount; ++k) {
-        h = hash_operator(h, voice.slot[k], !(carriers & (1u << k)));
+    for (size_t k = 0; k < kSlotCount; ++k) {
+        if (carriers & (1u << k)) values[k * kOperatorValues + kTlValue] = -1;
     }
-    h = mix(h, static_cast<uint32_t>(voice.ALG));
-    return finish(mix(h, static_cast<uint32_t>(voice.FB)));
+    return hash_value_words(values);
 }
 
 }  // namespace timbrex
