@@ -1,7 +1,6 @@
 #include "vgm/vgm_loader.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "run_binary.h"
 #include "vgm/log_reader.h"
@@ -126,20 +125,6 @@ TEST_F(Loading, GzipWithoutIdentifierIsNoVgm) {
     testing::write_file(dir / "x.vgz", testing::gzip_member(log));
     EXPECT_EQ(load(dir / "x.vgz", false), "ERR: No VGM found in file '" + (dir / "x.vgz") + "'\n");
     EXPECT_TRUE(state.voices.records.empty());
-}
-
-TEST_F(Loading, MissingFileAndDirectoryCannotBeOpened) {
-    EXPECT_EQ(load(dir / "none.vgm", false), "ERR: Can't open file '" + (dir / "none.vgm") + "'\n");
-    const std::string sub = dir / "folder.vgm";
-    ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
-    EXPECT_EQ(load(sub, false), "ERR: Can't open file '" + sub + "'\n");
-}
-
-TEST_F(Loading, TrailerOfTwoGigabytesOrMoreCannotBeAllocated) {
-    Bytes file = testing::gzip_member(two_voice_log(0x150));
-    file[file.size() - 1] = 0x80;
-    testing::write_file(dir / "huge.vgz", file);
-    EXPECT_EQ(load(dir / "huge.vgz", false), "ERR: Can't alloc memory for file '" + (dir / "huge.vgz") + "'\n");
 }
 
 TEST_F(Loading, ShortTrailerBoundsTheWalk) {
