@@ -5,8 +5,7 @@
 namespace timbrex::messages {
 
 constexpr const char* kUsageTitle = "TIMBREX v1.1 by Quillon, 20.05.12\n";
-constexpr const char* kUsageFiles =
-    "USAGE: timbrex.exe filename.vgm [name2.vgm ..] to process one or few files\n";
+constexpr const char* kUsageFiles = "USAGE: timbrex.exe filename.vgm [name2.vgm ..] to process one or few files\n";
 constexpr const char* kUsageDirectory =
     "       timbrex.exe [path\\]* to process whole directory with all subdirectories\n";
 

@@ -56,7 +56,8 @@ void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
     std::vector<int64_t> kept(static_cast<size_t>(group_count), -1);
     for (size_t i = 0; i < records.size(); ++i) {
         const int32_t g = records[i].group;
-        if (g >= 0 && g < group_count && kept[static_cast<size_t>(g)] < 0) kept[static_cast<size_t>(g)] = static_cast<int64_t>(i);
+        if (g >= 0 && g < group_count && kept[static_cast<size_t>(g)] < 0)
+            kept[static_cast<size_t>(g)] = static_cast<int64_t>(i);
     }
     for (int32_t g = 0; g < group_count; ++g) {
         const int64_t position = kept[static_cast<size_t>(g)];

@@ -28,6 +28,7 @@ constexpr void set_range(CommandLengths& lengths, int first, int last, uint8_t l
     for (int op = first; op <= last; ++op) lengths[static_cast<size_t>(op)] = length;
 }
 
+// clang-format off
 constexpr CommandLengths make_lengths(bool long_reserved) {
     CommandLengths t{};
     set_range(t, 0x00, 0x2F, 1);
@@ -52,6 +53,7 @@ constexpr CommandLengths make_lengths(bool long_reserved) {
     set_range(t, 0xE0, 0xFF, 5);                         // PCM seek and four-operand commands
     return t;
 }
+// clang-format on
 
 constexpr CommandLengths kLengthsBefore160 = make_lengths(false);
 constexpr CommandLengths kLengthsFrom160 = make_lengths(true);

@@ -16,20 +16,14 @@ bool process_vgm(CaptureState& state, const std::string& path, int32_t file_inde
 
 bool process_vgm(CaptureState& state, const std::string& path, int32_t file_index, LogBuffer& log) {
     switch (read_log(path, log)) {
-        case LogReadStatus::cannot_open:
-            std::printf(messages::kCantOpenFile, path.c_str());
-            return false;
-        case LogReadStatus::cannot_allocate:
-            std::printf(messages::kCantAllocFile, path.c_str());
-            return false;
-        case LogReadStatus::ok:
-            break;
+        case LogReadStatus::cannot_open: std::printf(messages::kCantOpenFile, path.c_str()); return false;
+        case LogReadStatus::cannot_allocate: std::printf(messages::kCantAllocFile, path.c_str()); return false;
+        case LogReadStatus::ok: break;
     }
     return replay_log(state, path, log.bytes.get(), log.length, file_index);
 }
 
-bool replay_log(CaptureState& state, const std::string& path, const uint8_t* data, size_t length,
-                int32_t file_index) {
+bool replay_log(CaptureState& state, const std::string& path, const uint8_t* data, size_t length, int32_t file_index) {
     VgmHeader header;
     if (!parse_vgm_header(data, length, header)) {
         std::printf(messages::kNoVgmFound, path.c_str());
@@ -37,8 +31,7 @@ bool replay_log(CaptureState& state, const std::string& path, const uint8_t* dat
     }
     std::printf(messages::kProcessing, path.c_str(), bcd_to_int(header.major), bcd_to_int(header.minor));
     state.dac_mode = false;
-    walk_commands(state, data, header.data_start, length, file_index,
-                  command_lengths_for(header.major, header.minor));
+    walk_commands(state, data, header.data_start, length, file_index, command_lengths_for(header.major, header.minor));
     return true;
 }
 

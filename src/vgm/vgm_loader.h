@@ -18,7 +18,6 @@ bool process_vgm(CaptureState& state, const std::string& path, int32_t file_inde
 
 // The part of process_vgm that follows the read: identifier, processing line,
 // data start and command walk over `length` bytes of uncompressed log.
-bool replay_log(CaptureState& state, const std::string& path, const uint8_t* data, size_t length,
-                int32_t file_index);
+bool replay_log(CaptureState& state, const std::string& path, const uint8_t* data, size_t length, int32_t file_index);
 
 }  // namespace timbrex

@@ -15,7 +15,7 @@
 namespace timbrex {
 
 class PositionTable {
-public:
+   public:
     using HashFn = uint64_t (*)(const VoiceRecord&);
     using EqualFn = bool (*)(const VoiceRecord&, const VoiceRecord&);
 
@@ -70,7 +70,7 @@ public:
         mask_ = 0;
     }
 
-private:
+   private:
     struct Slot {
         int32_t position;  // -1 for an empty slot
         uint32_t tag;      // low bits of the hash; they also pick the slot

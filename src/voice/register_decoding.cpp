@@ -19,6 +19,7 @@ int32_t bits(uint8_t value, unsigned shift, unsigned mask) { return static_cast<
 //   0x90-0x9F  ----xxxx  SSG-EG
 //   0xA0-0xAF  frequency (ignored)
 //   0xB0-0xB2  --xxx---  FB    -----xxx  ALG
+// clang-format off
 void store_ym2612_operator(FmOperator& op, uint8_t reg, uint8_t value) {
     switch (reg >> 4) {
         case 0x3: op.DT = detune_from_code(bits(value, 4, 7)); op.MUL = bits(value, 0, 0x0F); break;
@@ -31,6 +32,7 @@ void store_ym2612_operator(FmOperator& op, uint8_t reg, uint8_t value) {
         default: break;
     }
 }
+// clang-format on
 
 // YM2151 operator registers; address bits 0-2 pick the channel, bits 3-4 the slot.
 //   0x40-0x5F  -xxx----  DT1   ----xxxx  MUL
@@ -39,6 +41,7 @@ void store_ym2612_operator(FmOperator& op, uint8_t reg, uint8_t value) {
 //   0xA0-0xBF  x-------  AMS-EN (ignored)  ---xxxxx  D1R
 //   0xC0-0xDF  xx------  DT2 (ignored)     ---xxxxx  D2R
 //   0xE0-0xFF  xxxx----  D1L   ----xxxx  RR
+// clang-format off
 void store_ym2151_operator(FmOperator& op, uint8_t reg, uint8_t value) {
     switch (reg >> 5) {
         case 0x2: op.DT = detune_from_code(bits(value, 4, 7)); op.MUL = bits(value, 0, 0x0F); break;
@@ -50,6 +53,7 @@ void store_ym2151_operator(FmOperator& op, uint8_t reg, uint8_t value) {
         default: break;
     }
 }
+// clang-format on
 
 }  // namespace
 

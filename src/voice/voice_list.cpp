@@ -2,9 +2,7 @@
 
 namespace timbrex {
 
-int32_t find_voice(const VoiceList& list, const VoiceRecord& voice) {
-    return list.index.find(list.records, voice);
-}
+int32_t find_voice(const VoiceList& list, const VoiceRecord& voice) { return list.index.find(list.records, voice); }
 
 void append_voice(VoiceList& list, const VoiceRecord& voice, int32_t file_index) {
     list.records.push_back(voice);

@@ -45,8 +45,8 @@ constexpr size_t kOperatorValues = sizeof(FmOperator) / sizeof(int32_t);
 constexpr size_t kTlValue = offsetof(FmOperator, TL) / sizeof(int32_t);
 
 bool operators_equal_but_tl(const FmOperator& a, const FmOperator& b) {
-    return a.MUL == b.MUL && a.DT == b.DT && a.RS == b.RS && a.AR == b.AR && a.DR == b.DR &&
-           a.SR == b.SR && a.RR == b.RR && a.SL == b.SL && a.SSG == b.SSG;
+    return a.MUL == b.MUL && a.DT == b.DT && a.RS == b.RS && a.AR == b.AR && a.DR == b.DR && a.SR == b.SR &&
+           a.RR == b.RR && a.SL == b.SL && a.SSG == b.SSG;
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ std::string processing(const std::string& path) { return "OK: Processing '" + pa
 std::string found(int n) { return "OK: " + std::to_string(n) + " instruments were found\n"; }
 
 class Walk : public ::testing::Test {
-protected:
+   protected:
     Walk() {
         char resolved[PATH_MAX];
         // Paths in the messages are the directory's absolute path as the OS reports it.
@@ -120,8 +120,8 @@ TEST_F(Walk, UnreadableDirectoriesAreReportedOrFatal) {
     log_at("t/locked/hidden.vgm");
     ASSERT_EQ(::chmod((root + "/t/locked").c_str(), 0000), 0);
     // The walk ends before the first file is read.
-    EXPECT_EQ(run_in("", "t/*"), "ERR: Can't open directory '" + root + "/t/locked'\n" +
-                                     processing(root + "/t/a.vgm") + found(1));
+    EXPECT_EQ(run_in("", "t/*"),
+              "ERR: Can't open directory '" + root + "/t/locked'\n" + processing(root + "/t/a.vgm") + found(1));
     EXPECT_EQ(outputs(""), std::vector<std::string>{"a_0.vpf"});
     ::unlink((root + "/a_0.vpf").c_str());
     // Enterable but not listable: the walk gives up as a whole.

@@ -42,7 +42,7 @@ Bytes file_bytes(const VoiceRecord& voice) {
 }
 
 class Program : public ::testing::Test {
-protected:
+   protected:
     testing::RunResult run(const std::vector<std::string>& args) {
         testing::RunResult result = run_timbrex(dir.path(), args);
         EXPECT_EQ(result.status, 0);
@@ -92,7 +92,7 @@ TEST_F(Program, HarvestsBothChipsIntoPatchFiles) {
     testing::write_file(dir / "Title Theme.vgm", log);
     EXPECT_EQ(run({"Title Theme.vgm"}).out, processing("Title Theme.vgm") + found(4));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"Title_Theme_0.vpf", "Title_Theme_1.vpf", "Title_Theme_2.vpf",
-                                                    "Title_Theme_3.vpf"}));
+                                                   "Title_Theme_3.vpf"}));
     EXPECT_EQ(testing::read_file(dir / "Title_Theme_0.vpf"), file_bytes(with_carriers_at(lead, 5)));
     EXPECT_EQ(testing::read_file(dir / "Title_Theme_1.vpf"), file_bytes(bass));
     EXPECT_EQ(testing::read_file(dir / "Title_Theme_2.vpf"), file_bytes(brass));
@@ -113,9 +113,9 @@ TEST_F(Program, PlainGzipAndMultiMemberLogsLoadAlike) {
     const Bytes second = testing::gzip_member(tail);
     members.insert(members.end(), second.begin(), second.end());
     testing::write_file(dir / "members.vgz", members);
-    EXPECT_EQ(run({"plain.vgm", "packed.VGZ", "members.vgz"}).out,
-              processing("plain.vgm", "1.61") + processing("packed.VGZ", "1.61") + processing("members.vgz", "1.61") +
-                  found(1));
+    EXPECT_EQ(run({"plain.vgm", "packed.VGZ", "members.vgz"}).out, processing("plain.vgm", "1.61") +
+                                                                       processing("packed.VGZ", "1.61") +
+                                                                       processing("members.vgz", "1.61") + found(1));
     EXPECT_EQ(outputs(), std::vector<std::string>{"plain_0.vpf"}) << "a voice in several files is written once";
 }
 
@@ -123,7 +123,8 @@ TEST_F(Program, MemoryFollowsTheDataNotTheClaim) {
     const Bytes log = VgmWriter(0x150).ym2612_voice(0, sample_voice(14, 7)).ym2612_key_on(0).end().bytes();
     Bytes liar = testing::gzip_member(log);
     const uint32_t claimed = 2000000000u;
-    for (int i = 0; i < 4; ++i) liar[liar.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        liar[liar.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
     testing::write_file(dir / "liar.vgz", liar);
     const testing::RunResult result = run({"liar.vgz"});
     EXPECT_EQ(result.out, processing("liar.vgz") + found(1));
@@ -202,8 +203,8 @@ TEST_F(Program, OutputsGoToTheStartDirectory) {
 TEST_F(Program, DemoLogHarvestsFiveInstruments) {
     const std::string demo = std::string(TIMBREX_SOURCE_DIR) + "/examples/demo.vgz";
     EXPECT_EQ(run({demo}).out, processing(demo) + found(5));
-    EXPECT_EQ(outputs(), (std::vector<std::string>{"demo_0.vpf", "demo_1.vpf", "demo_2.vpf", "demo_3.vpf",
-                                                    "demo_4.vpf"}));
+    EXPECT_EQ(outputs(),
+              (std::vector<std::string>{"demo_0.vpf", "demo_1.vpf", "demo_2.vpf", "demo_3.vpf", "demo_4.vpf"}));
     // The piano was played at two volumes: the louder one (carriers at TL 12) is kept.
     const Bytes piano = testing::read_file(dir / "demo_0.vpf");
     ASSERT_EQ(piano.size(), 42u);

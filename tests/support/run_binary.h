@@ -8,9 +8,9 @@
 namespace timbrex::testing {
 
 struct RunResult {
-    std::string out;   // everything written to standard output
-    std::string err;   // everything written to standard error
-    int status = -1;   // exit status, or -1 if the process did not exit normally
+    std::string out;        // everything written to standard output
+    std::string err;        // everything written to standard error
+    int status = -1;        // exit status, or -1 if the process did not exit normally
     long peak_rss_kib = 0;  // the process's peak resident memory
 };
 
@@ -19,7 +19,7 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
 // A fresh directory under the system's temporary directory, removed with its
 // contents when the object goes.
 class TempDir {
-public:
+   public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -27,7 +27,7 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+   private:
     std::string path_;
 };
 

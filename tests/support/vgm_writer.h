@@ -14,7 +14,7 @@ namespace timbrex::testing {
 using Bytes = std::vector<uint8_t>;
 
 class VgmWriter {
-public:
+   public:
     // Version as the header stores it: 0x150 is 1.50, 0x161 is 1.61.
     explicit VgmWriter(uint32_t version = 0x150);
 
@@ -46,7 +46,7 @@ public:
 
     const Bytes& commands() const { return commands_; }
 
-private:
+   private:
     uint32_t version_;
     uint32_t data_offset_ = 0x0C;
     Bytes commands_;

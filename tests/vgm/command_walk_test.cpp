@@ -17,27 +17,48 @@ TEST(CommandLengthsTest, EveryOpcode) {
         const CommandLengths& lengths = command_lengths_for(1, from160 ? 0x60 : 0x51);
         for (int op = 0; op < 256; ++op) {
             int expected;
-            if (op <= 0x2F) expected = 1;
-            else if (op <= 0x3F) expected = 2;
-            else if (op <= 0x4E) expected = from160 ? 3 : 2;
-            else if (op <= 0x50) expected = 2;
-            else if (op <= 0x5F) expected = 3;
-            else if (op == 0x60) expected = 1;
-            else if (op == 0x61) expected = 3;
-            else if (op <= 0x65) expected = 1;
-            else if (op <= 0x67) expected = 0;
-            else if (op == 0x68) expected = 12;
-            else if (op <= 0x8F) expected = 1;
-            else if (op <= 0x91) expected = 5;
-            else if (op == 0x92) expected = 6;
-            else if (op == 0x93) expected = 11;
-            else if (op == 0x94) expected = 2;
-            else if (op == 0x95) expected = 5;
-            else if (op <= 0x9F) expected = 1;
-            else if (op <= 0xBF) expected = 3;
-            else if (op <= 0xDF) expected = 4;
-            else expected = 5;
-            EXPECT_EQ(lengths[static_cast<size_t>(op)], expected) << "opcode 0x" << std::hex << op << " from160 " << from160;
+            if (op <= 0x2F)
+                expected = 1;
+            else if (op <= 0x3F)
+                expected = 2;
+            else if (op <= 0x4E)
+                expected = from160 ? 3 : 2;
+            else if (op <= 0x50)
+                expected = 2;
+            else if (op <= 0x5F)
+                expected = 3;
+            else if (op == 0x60)
+                expected = 1;
+            else if (op == 0x61)
+                expected = 3;
+            else if (op <= 0x65)
+                expected = 1;
+            else if (op <= 0x67)
+                expected = 0;
+            else if (op == 0x68)
+                expected = 12;
+            else if (op <= 0x8F)
+                expected = 1;
+            else if (op <= 0x91)
+                expected = 5;
+            else if (op == 0x92)
+                expected = 6;
+            else if (op == 0x93)
+                expected = 11;
+            else if (op == 0x94)
+                expected = 2;
+            else if (op == 0x95)
+                expected = 5;
+            else if (op <= 0x9F)
+                expected = 1;
+            else if (op <= 0xBF)
+                expected = 3;
+            else if (op <= 0xDF)
+                expected = 4;
+            else
+                expected = 5;
+            EXPECT_EQ(lengths[static_cast<size_t>(op)], expected)
+                << "opcode 0x" << std::hex << op << " from160 " << from160;
         }
     }
     EXPECT_EQ(&command_lengths_for(2, 0x00), &command_lengths_for(1, 0x60)) << "major above 1";
@@ -47,7 +68,7 @@ TEST(CommandLengthsTest, EveryOpcode) {
 // Builds a stream "<filler> 52 28 F0" after a voice set-up on channel 0 and
 // reports whether the walk reached the key-on, i.e. stepped the filler exactly.
 class Walk : public ::testing::Test {
-protected:
+   protected:
     Walk() { reset_channel_images(state.images); }
 
     Bytes voice_setup() const {
@@ -180,7 +201,9 @@ TEST(WalkRandomStreams, NeverReadOutsideTheData) {
         for (size_t i = 0; i < size; ++i) {
             // Favour the opcodes that take operands.
             const uint32_t pick = random() % 8;
-            data[i] = pick == 0 ? 0x67 : pick == 1 ? static_cast<uint8_t>(0x52 + random() % 3) : static_cast<uint8_t>(random());
+            data[i] = pick == 0   ? 0x67
+                      : pick == 1 ? static_cast<uint8_t>(0x52 + random() % 3)
+                                  : static_cast<uint8_t>(random());
         }
         CaptureState state;
         reset_channel_images(state.images);

@@ -22,9 +22,8 @@ TEST(VgmHeaderTest, VersionDigitsAndDataStart) {
     // Before 1.50 the stream starts at 0x40 whatever stands at 0x34; from 1.50
     // on at 0x34 plus the offset, which is not corrected when it is 0.
     const Case cases[] = {
-        {0x101, 0x99, 0x40}, {0x110, 0x99, 0x40}, {0x150, 0x0C, 0x40}, {0x150, 0x00, 0x34},
-        {0x161, 0xCC, 0x100}, {0x171, 0xE1, 0x115}, {0x200, 0x0C, 0x40}, {0x132, 0x20, 0x54},
-        {0x131, 0x20, 0x40},
+        {0x101, 0x99, 0x40},  {0x110, 0x99, 0x40}, {0x150, 0x0C, 0x40}, {0x150, 0x00, 0x34}, {0x161, 0xCC, 0x100},
+        {0x171, 0xE1, 0x115}, {0x200, 0x0C, 0x40}, {0x132, 0x20, 0x54}, {0x131, 0x20, 0x40},
     };
     for (const Case& c : cases) {
         Bytes log = VgmWriter(c.version).data_offset(0x0C).end().bytes();
@@ -69,7 +68,7 @@ TEST(AnnouncedSize, PlainLengthOrGzipTrailer) {
 }
 
 class Loading : public ::testing::Test {
-protected:
+   protected:
     Loading() { reset_channel_images(state.images); }
 
     // Runs process_vgm and returns what it printed.
@@ -139,7 +138,8 @@ TEST_F(Loading, ShortTrailerBoundsTheWalk) {
                           .bytes();
     Bytes file = testing::gzip_member(log);
     const uint32_t claimed = static_cast<uint32_t>(log.size() - 4);  // cuts the second key-on
-    for (int i = 0; i < 4; ++i) file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
     testing::write_file(dir / "short.vgz", file);
     load(dir / "short.vgz", true);
     EXPECT_EQ(state.voices.records.size(), 1u);
@@ -169,7 +169,8 @@ TEST_F(Loading, ClaimFarBeyondTheDataReservesOnlyWhatIsThere) {
     Bytes file = testing::gzip_member(two_voice_log(0x150));
     // 2,000,000,000 claimed by a file of a few hundred bytes.
     const uint32_t claimed = 2000000000u;
-    for (int i = 0; i < 4; ++i) file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
     testing::write_file(dir / "liar.vgz", file);
     LogBuffer log;
     ASSERT_EQ(read_log(dir / "liar.vgz", log), LogReadStatus::ok);

@@ -13,7 +13,7 @@ namespace {
 using testing::sample_voice;
 
 class Capture : public ::testing::Test {
-protected:
+   protected:
     Capture() { reset_channel_images(state.images); }
 
     void set_image(int channel, const VoiceRecord& voice) { state.images.current[channel] = voice; }
@@ -184,7 +184,8 @@ TEST_F(Capture, FirstKeyOnOfEachFileCountsAsAChange) {
 TEST(VoiceListTest, GrowthKeepsPositionsAndLookupMatchesAScan) {
     VoiceList list;
     std::vector<VoiceRecord> voices;
-    for (uint32_t i = 0; i < 1000; ++i) voices.push_back(testing::sample_voice(i, static_cast<int32_t>(i % 8), static_cast<int32_t>(i % 3)));
+    for (uint32_t i = 0; i < 1000; ++i)
+        voices.push_back(testing::sample_voice(i, static_cast<int32_t>(i % 8), static_cast<int32_t>(i % 3)));
     for (size_t i = 0; i < voices.size(); ++i) {
         if (find_voice(list, voices[i]) < 0) append_voice(list, voices[i], static_cast<int32_t>(i));
     }

@@ -10,7 +10,7 @@ namespace {
 // Every write is checked against a copy of the images in which only the named
 // fields were changed: a write must leave every other field as it was.
 class Decoding : public ::testing::Test {
-protected:
+   protected:
     Decoding() {
         reset_channel_images(state.images);
         // Non-zero background so that a stray write to the wrong field shows.
@@ -71,8 +71,8 @@ TEST_F(Decoding, Ym2612OperatorAndChannelRegisters) {
 
 TEST_F(Decoding, Ym2612IgnoredRegistersChangeNothing) {
     for (int port = 0; port < 2; ++port) {
-        for (int reg : {0x00, 0x22, 0x24, 0x27, 0x2A, 0x2F, 0x33, 0x37, 0x4B, 0x9F, 0xA0, 0xA6, 0xAF, 0xB3, 0xB4,
-                        0xB5, 0xB6, 0xFF}) {
+        for (int reg : {0x00, 0x22, 0x24, 0x27, 0x2A, 0x2F, 0x33, 0x37, 0x4B, 0x9F, 0xA0, 0xA6, 0xAF, 0xB3, 0xB4, 0xB5,
+                        0xB6, 0xFF}) {
             ym2612_write(state, port, static_cast<uint8_t>(reg), 0xFF, 0);
         }
     }

@@ -66,9 +66,9 @@ TEST(VoicesEqual, EveryOtherFieldCounts) {
     other = base;
     other.ALG = 6;  // same carriers as 5, still a different voice
     EXPECT_FALSE(voices_equal(base, other)) << "ALG";
-    int32_t FmOperator::*fields[] = {&FmOperator::MUL, &FmOperator::DT, &FmOperator::RS, &FmOperator::AR,
-                                     &FmOperator::DR,  &FmOperator::SR, &FmOperator::RR, &FmOperator::SL,
-                                     &FmOperator::SSG};
+    int32_t FmOperator::*fields[] = {&FmOperator::MUL, &FmOperator::DT, &FmOperator::RS,
+                                     &FmOperator::AR,  &FmOperator::DR, &FmOperator::SR,
+                                     &FmOperator::RR,  &FmOperator::SL, &FmOperator::SSG};
     for (int k = 0; k < kSlotCount; ++k) {
         for (auto field : fields) {
             other = base;
