@@ -130,6 +130,18 @@ uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t 
 
 #endif
 
+// The writes of the two chips the capture listens to (0x52, 0x53: YM2612 ports
+// 0 and 1; 0x54: YM2151); every other command is stepped over. The caller has
+// checked that both operand bytes are in the buffer.
+inline void execute_chip_write(CaptureState& state, const uint8_t* command, int32_t file_index) {
+    switch (command[0]) {
+        case 0x52: ym2612_write(state, 0, command[1], command[2], file_index); break;
+        case 0x53: ym2612_write(state, 1, command[1], command[2], file_index); break;
+        case 0x54: ym2151_write(state, command[1], command[2], file_index); break;
+        default: break;
+    }
+}
+
 // True when the table gives the commands that fill real logs the lengths both
 // of this program's tables give them; only then may the walk take them with
 // constant steps and skip runs of short commands wholesale.
@@ -164,15 +176,9 @@ void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, u
             switch (opcode) {
                 case 0x50: position += 2; continue;
                 case 0x52:
-                    ym2612_write(state, 0, buffer[position + 1], buffer[position + 2], file_index);
-                    position += 3;
-                    continue;
                 case 0x53:
-                    ym2612_write(state, 1, buffer[position + 1], buffer[position + 2], file_index);
-                    position += 3;
-                    continue;
                 case 0x54:
-                    ym2151_write(state, buffer[position + 1], buffer[position + 2], file_index);
+                    execute_chip_write(state, buffer + position, file_index);
                     position += 3;
                     continue;
                 case 0x61: position += 3; continue;
@@ -195,12 +201,7 @@ void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, u
             length = kDataBlockHeader + read_le32(buffer, position + 3);
         }
         if (position + length > size) return;  // operands cut off: not executed
-        switch (opcode) {
-            case 0x52: ym2612_write(state, 0, buffer[position + 1], buffer[position + 2], file_index); break;
-            case 0x53: ym2612_write(state, 1, buffer[position + 1], buffer[position + 2], file_index); break;
-            case 0x54: ym2151_write(state, buffer[position + 1], buffer[position + 2], file_index); break;
-            default: break;
-        }
+        execute_chip_write(state, buffer + position, file_index);
         position += length;
     }
 }
