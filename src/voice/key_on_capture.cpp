@@ -34,9 +34,7 @@ void capture_voice(CaptureState& state, int channel, int32_t file_index) {
     const VoiceRecord& image = state.images.current[channel];
     VoiceRecord& snapshot = state.images.snapshot[channel];
     if (std::memcmp(&image, &snapshot, sizeof image) == 0) return;
-    if (!is_silent(image) && find_voice(state.voices, image) < 0) {
-        append_voice(state.voices, image, file_index);
-    }
+    if (!is_silent(image)) append_if_new(state.voices, image, file_index);
     snapshot = image;
 }
 

@@ -1,48 +1,53 @@
 #pragma once
-// An open-addressing hash set of positions into a caller's record array. Each
-// slot holds a 32-bit position and the low 32 bits of its record's hash, so
-// its memory is a small fraction of the records it indexes. The hash bits
-// spare a look at a record for nearly every slot that does not match, and let
-// the table grow without touching a record: with a million records those
-// looks are cache misses and would make lookups slower the more voices there
-// are. Hashing and equality come from the caller.
+// An open-addressing hash set of positions into a caller's array of items
+// (voice records, or the compact keys grouping uses). Each slot holds a 32-bit
+// position and the low 32 bits of its item's hash, so its memory is a small
+// fraction of the items it indexes. The hash bits spare a look at an item for
+// nearly every slot that does not match, and let the table grow without
+// touching an item: with a million items those looks are cache misses and
+// would make lookups slower the more voices there are. Hashing and equality
+// come from the caller.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "voice/voice_record.h"
+#include "platform/large_pages.h"
 
 namespace timbrex {
 
+template <typename Item>
 class PositionTable {
    public:
-    using HashFn = uint64_t (*)(const VoiceRecord&);
-    using EqualFn = bool (*)(const VoiceRecord&, const VoiceRecord&);
+    using HashFn = uint64_t (*)(const Item&);
+    using EqualFn = bool (*)(const Item&, const Item&);
 
     PositionTable(HashFn hash, EqualFn equal) : hash_(hash), equal_(equal) {}
 
     // The caller's hash function, for a caller that hashes once and then
     // calls find() and insert_hashed() with the result.
-    uint64_t hash(const VoiceRecord& record) const { return hash_(record); }
+    uint64_t hash(const Item& item) const { return hash_(item); }
 
-    // Position of the stored record that equals `probe`, or -1.
-    int32_t find(const std::vector<VoiceRecord>& records, const VoiceRecord& probe) const {
-        return find(records, probe, hash_(probe));
+    // Position of the stored item that equals `probe`, or -1.
+    template <typename Items>
+    int32_t find(const Items& items, const Item& probe) const {
+        return find(items, probe, hash_(probe));
     }
 
     // The same for a probe whose hash() the caller already has.
-    int32_t find(const std::vector<VoiceRecord>& records, const VoiceRecord& probe, uint64_t hash) const {
+    template <typename Items>
+    int32_t find(const Items& items, const Item& probe, uint64_t hash) const {
         if (slots_.empty()) return -1;
         const auto tag = static_cast<uint32_t>(hash);
         for (size_t i = tag & mask_;; i = (i + 1) & mask_) {
             const Slot& slot = slots_[i];
             if (slot.position < 0) return -1;
-            if (slot.tag == tag && equal_(records[static_cast<size_t>(slot.position)], probe)) return slot.position;
+            if (slot.tag == tag && equal_(items[static_cast<size_t>(slot.position)], probe)) return slot.position;
         }
     }
 
-    // The record a find() with this hash would compare first, or -1: a hint
-    // for reading records ahead of their lookups.
+    // The item a find() with this hash would compare first, or -1: a hint
+    // for reading items ahead of their lookups.
     int32_t likely_match(uint64_t hash) const {
         if (slots_.empty()) return -1;
         const auto tag = static_cast<uint32_t>(hash);
@@ -52,12 +57,13 @@ class PositionTable {
         }
     }
 
-    // Stores `position`; the caller makes sure no equal record is stored yet.
-    void insert(const std::vector<VoiceRecord>& records, int32_t position) {
-        insert_hashed(position, hash_(records[static_cast<size_t>(position)]));
+    // Stores `position`; the caller makes sure no equal item is stored yet.
+    template <typename Items>
+    void insert(const Items& items, int32_t position) {
+        insert_hashed(position, hash_(items[static_cast<size_t>(position)]));
     }
 
-    // The same for a record whose hash() the caller already has.
+    // The same for an item whose hash() the caller already has.
     void insert_hashed(int32_t position, uint64_t hash) {
         if ((used_ + 1) * 2 > slots_.size()) grow();
         place({position, static_cast<uint32_t>(hash)});
@@ -85,7 +91,7 @@ class PositionTable {
     // Positions are 32-bit and the table stays at most half full, so it never
     // needs more slots than a 32-bit tag can pick.
     void grow() {
-        std::vector<Slot> old;
+        SlotVector old;
         old.swap(slots_);
         const size_t size = old.empty() ? 64 : old.size() * 2;
         slots_.assign(size, Slot{-1, 0});
@@ -97,7 +103,8 @@ class PositionTable {
 
     HashFn hash_;
     EqualFn equal_;
-    std::vector<Slot> slots_;
+    using SlotVector = std::vector<Slot, platform::LargePageAllocator<Slot>>;
+    SlotVector slots_;
     size_t used_ = 0;
     size_t mask_ = 0;
 };

@@ -24,21 +24,10 @@ uint64_t finish(uint64_t h) {
 constexpr size_t kValueWords = kVoiceValueBytes / sizeof(uint64_t);
 static_assert(kValueWords * sizeof(uint64_t) == kVoiceValueBytes, "the voice values fill whole words");
 
-// The 42 values taken as 21 words in three lanes: the chain of dependent
-// multiplications is 7 long rather than 42, which is most of the cost of a
-// lookup at key-on.
 uint64_t hash_value_words(const int32_t (&values)[kVoiceValueCount]) {
     uint64_t words[kValueWords];
     std::memcpy(words, values, kVoiceValueBytes);
-    uint64_t a = 0x9E3779B97F4A7C15ull;
-    uint64_t b = 0xC2B2AE3D27D4EB4Full;
-    uint64_t c = 0x165667B19E3779F9ull;
-    for (size_t i = 0; i < kValueWords; i += 3) {
-        a = rotate_left((a ^ words[i]) * 0xFF51AFD7ED558CCDull, 31);
-        b = rotate_left((b ^ words[i + 1]) * 0xC4CEB9FE1A85EC53ull, 29);
-        c = rotate_left((c ^ words[i + 2]) * 0x9E3779B97F4A7C15ull, 27);
-    }
-    return finish(a ^ rotate_left(b, 21) ^ rotate_left(c, 42));
+    return hash_words(words, kValueWords);
 }
 
 constexpr size_t kOperatorValues = sizeof(FmOperator) / sizeof(int32_t);
@@ -50,6 +39,21 @@ bool operators_equal_but_tl(const FmOperator& a, const FmOperator& b) {
 }
 
 }  // namespace
+
+// The words taken in three lanes: for the 42 voice values the chain of
+// dependent multiplications is 7 long rather than 21, which is most of the
+// cost of a lookup at key-on.
+uint64_t hash_words(const uint64_t* words, size_t count) {
+    uint64_t a = 0x9E3779B97F4A7C15ull;
+    uint64_t b = 0xC2B2AE3D27D4EB4Full;
+    uint64_t c = 0x165667B19E3779F9ull;
+    for (size_t i = 0; i < count; i += 3) {
+        a = rotate_left((a ^ words[i]) * 0xFF51AFD7ED558CCDull, 31);
+        b = rotate_left((b ^ words[i + 1]) * 0xC4CEB9FE1A85EC53ull, 29);
+        c = rotate_left((c ^ words[i + 2]) * 0x9E3779B97F4A7C15ull, 27);
+    }
+    return finish(a ^ rotate_left(b, 21) ^ rotate_left(c, 42));
+}
 
 int32_t detune_from_code(unsigned code) { return kDetuneTable[code & 7]; }
 

@@ -59,6 +59,9 @@ bool same_voice_values(const VoiceRecord& a, const VoiceRecord& b);
 // No operator ever starts (all AR 0) or every operator is fully attenuated.
 bool is_silent(const VoiceRecord& voice);
 
+// Hash of `count` words, a multiple of 3.
+uint64_t hash_words(const uint64_t* words, std::size_t count);
+
 // Hash of the 42 voice values, consistent with same_voice_values.
 uint64_t hash_voice_values(const VoiceRecord& voice);
 
