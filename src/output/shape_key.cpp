@@ -1,0 +1,48 @@
+#include "output/shape_key.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace timbrex {
+
+namespace {
+
+constexpr size_t kKeyWords = sizeof(ShapeKey) / sizeof(uint64_t);
+static_assert(sizeof(ShapeKey) % (3 * sizeof(uint64_t)) == 0, "a key is whole groups of three words");
+static_assert(sizeof(ShapeKey::bytes) >= kVoiceValueCount, "a key holds every voice value");
+
+constexpr size_t tl_value(int slot) {
+    return (offsetof(VoiceRecord, slot) + static_cast<size_t>(slot) * sizeof(FmOperator) + offsetof(FmOperator, TL)) /
+           sizeof(int32_t);
+}
+
+}  // namespace
+
+bool make_shape_key(const VoiceRecord& voice, ShapeKey& key) {
+    int32_t values[kVoiceValueCount];
+    std::memcpy(values, &voice, kVoiceValueBytes);
+    const unsigned carriers = carrier_mask(voice.ALG);
+    for (int k = 0; k < kSlotCount; ++k) {
+        if (carriers & (1u << k)) values[tl_value(k)] = 0;
+    }
+    std::memset(&key, 0, sizeof key);
+    // A value lies in -128..127 exactly when adding 128 leaves it below 256
+    // in unsigned arithmetic. Branch-free, so the loop vectorises.
+    uint32_t outside = 0;
+    for (int i = 0; i < kVoiceValueCount; ++i) {
+        const auto value = static_cast<uint32_t>(values[i]);
+        outside |= (value + 128u) >> 8;
+        key.bytes[i] = static_cast<uint8_t>(value);
+    }
+    return outside == 0;
+}
+
+bool shape_keys_equal(const ShapeKey& a, const ShapeKey& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+uint64_t hash_shape_key(const ShapeKey& key) {
+    uint64_t words[kKeyWords];
+    std::memcpy(words, &key, sizeof key);
+    return hash_words(words, kKeyWords);
+}
+
+}  // namespace timbrex
