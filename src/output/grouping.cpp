@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "output/shape_key.h"
-#include "platform/large_pages.h"
 #include "voice/position_table.h"
 
 namespace timbrex {
@@ -85,7 +84,7 @@ class GroupIndex {
     }
 
     // Indexed by group number; by_key_ holds group numbers.
-    std::vector<ShapeKey, platform::LargePageAllocator<ShapeKey>> group_keys_;
+    std::vector<ShapeKey> group_keys_;
     PositionTable<ShapeKey> by_key_{hash_shape_key, shape_keys_equal};
     PositionTable<VoiceRecord> by_record_{hash_voice_shape, voices_equal};
 

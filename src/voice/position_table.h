@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/large_pages.h"
-
 namespace timbrex {
 
 template <typename Item>
@@ -91,7 +89,7 @@ class PositionTable {
     // Positions are 32-bit and the table stays at most half full, so it never
     // needs more slots than a 32-bit tag can pick.
     void grow() {
-        SlotVector old;
+        std::vector<Slot> old;
         old.swap(slots_);
         const size_t size = old.empty() ? 64 : old.size() * 2;
         slots_.assign(size, Slot{-1, 0});
@@ -103,8 +101,7 @@ class PositionTable {
 
     HashFn hash_;
     EqualFn equal_;
-    using SlotVector = std::vector<Slot, platform::LargePageAllocator<Slot>>;
-    SlotVector slots_;
+    std::vector<Slot> slots_;
     size_t used_ = 0;
     size_t mask_ = 0;
 };

@@ -146,9 +146,10 @@ TEST(Grouping, MatchesTheDirectAlgorithm) {
     }
 }
 
-// Tens of thousands of groups, beyond what the small lists above reach: the
-// shapes of the groups outgrow a huge page. Checked against grouping by an
-// ordered map of the compared values and a selection in two plain passes.
+// Tens of thousands of groups, beyond what the small lists above reach, so
+// that the index and the groups' keys grow many times over. Checked against
+// grouping by an ordered map of the compared values and a selection in two
+// plain passes.
 TEST(Grouping, LargeListMatchesAMapOfShapes) {
     std::mt19937 random(5u);
     std::vector<VoiceRecord> records;
