@@ -1,6 +1,5 @@
 #include "output/shape_key.h"
 
-#include <cstddef>
 #include <cstring>
 
 namespace timbrex {
@@ -11,20 +10,11 @@ constexpr size_t kKeyWords = sizeof(ShapeKey) / sizeof(uint64_t);
 static_assert(sizeof(ShapeKey) % (3 * sizeof(uint64_t)) == 0, "a key is whole groups of three words");
 static_assert(sizeof(ShapeKey::bytes) >= kVoiceValueCount, "a key holds every voice value");
 
-constexpr size_t tl_value(int slot) {
-    return (offsetof(VoiceRecord, slot) + static_cast<size_t>(slot) * sizeof(FmOperator) + offsetof(FmOperator, TL)) /
-           sizeof(int32_t);
-}
-
 }  // namespace
 
 bool make_shape_key(const VoiceRecord& voice, ShapeKey& key) {
     int32_t values[kVoiceValueCount];
-    std::memcpy(values, &voice, kVoiceValueBytes);
-    const unsigned carriers = carrier_mask(voice.ALG);
-    for (int k = 0; k < kSlotCount; ++k) {
-        if (carriers & (1u << k)) values[tl_value(k)] = 0;
-    }
+    shape_values(voice, values);
     std::memset(&key, 0, sizeof key);
     // A value lies in -128..127 exactly when adding 128 leaves it below 256
     // in unsigned arithmetic. Branch-free, so the loop vectorises.

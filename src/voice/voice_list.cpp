@@ -2,22 +2,31 @@
 
 namespace timbrex {
 
+namespace {
+
+// Appends a copy of `voice` with its file index set; returns its position.
+int32_t push_record(VoiceList& list, const VoiceRecord& voice, int32_t file_index) {
+    list.records.push_back(voice);
+    list.records.back().file_index = file_index;
+    return static_cast<int32_t>(list.records.size() - 1);
+}
+
+}  // namespace
+
 int32_t find_voice(const VoiceList& list, const VoiceRecord& voice) { return list.index.find(list.records, voice); }
 
 void append_voice(VoiceList& list, const VoiceRecord& voice, int32_t file_index) {
-    list.records.push_back(voice);
-    list.records.back().file_index = file_index;
-    const auto position = static_cast<int32_t>(list.records.size() - 1);
+    const uint64_t hash = list.index.hash(voice);
     // The index keeps the first of equal records, as a scan from the front would find.
-    if (list.index.find(list.records, voice) < 0) list.index.insert(list.records, position);
+    const bool listed = list.index.find(list.records, voice, hash) >= 0;
+    const int32_t position = push_record(list, voice, file_index);
+    if (!listed) list.index.insert_hashed(position, hash);
 }
 
 bool append_if_new(VoiceList& list, const VoiceRecord& voice, int32_t file_index) {
     const uint64_t hash = list.index.hash(voice);
     if (list.index.find(list.records, voice, hash) >= 0) return false;
-    list.records.push_back(voice);
-    list.records.back().file_index = file_index;
-    list.index.insert_hashed(static_cast<int32_t>(list.records.size() - 1), hash);
+    list.index.insert_hashed(push_record(list, voice, file_index), hash);
     return true;
 }
 

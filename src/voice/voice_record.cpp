@@ -98,14 +98,18 @@ uint64_t hash_voice_values(const VoiceRecord& voice) {
     return hash_value_words(values);
 }
 
-uint64_t hash_voice_shape(const VoiceRecord& voice) {
-    int32_t values[kVoiceValueCount];
+void shape_values(const VoiceRecord& voice, int32_t (&values)[kVoiceValueCount]) {
     std::memcpy(values, &voice, kVoiceValueBytes);
     // Carriers' levels are what voices_equal ignores: one fixed value stands for all.
     const unsigned carriers = carrier_mask(voice.ALG);
     for (size_t k = 0; k < kSlotCount; ++k) {
-        if (carriers & (1u << k)) values[k * kOperatorValues + kTlValue] = -1;
+        if (carriers & (1u << k)) values[k * kOperatorValues + kTlValue] = 0;
     }
+}
+
+uint64_t hash_voice_shape(const VoiceRecord& voice) {
+    int32_t values[kVoiceValueCount];
+    shape_values(voice, values);
     return hash_value_words(values);
 }
 

@@ -62,6 +62,10 @@ bool is_silent(const VoiceRecord& voice);
 // Hash of `count` words, a multiple of 3.
 uint64_t hash_words(const uint64_t* words, std::size_t count);
 
+// The 42 voice values with every carrier's TL as 0: the same for two records
+// exactly when voices_equal holds.
+void shape_values(const VoiceRecord& voice, int32_t (&values)[kVoiceValueCount]);
+
 // Hash of the 42 voice values, consistent with same_voice_values.
 uint64_t hash_voice_values(const VoiceRecord& voice);
 
