@@ -36,24 +36,39 @@ using timbrex::bench::LogFacts;
 
 constexpr uint64_t kRandomStart = 1;
 
-// A long Mega Drive log with a DAC stream, the kind that dominates an archive
-// by volume, or an arcade log with a YM2151 and a sample ROM.
-const Bytes& large_log(bool arcade) {
-    static std::map<bool, Bytes> logs;
-    auto found = logs.find(arcade);
-    if (found != logs.end()) return found->second;
+// The benchmarks' inputs take longer to build than to use: each is built once
+// per argument and kept for the whole process.
+template <typename Key, typename Value, typename Make>
+const Value& built_once(std::map<Key, Value>& built, Key key, Make make) {
+    auto found = built.find(key);
+    if (found == built.end()) found = built.emplace(key, make(key)).first;
+    return found->second;
+}
+
+CorpusShape bench_shape() {
     CorpusShape shape;
     shape.random_start = kRandomStart;
+    return shape;
+}
+
+// A long Mega Drive log with a DAC stream, the kind that dominates an archive
+// by volume, or an arcade log with a YM2151 and a sample ROM.
+Bytes make_large_log(bool arcade) {
+    CorpusShape shape = bench_shape();
     shape.instruments = 400;
     shape.files = 20;
     shape.min_log_bytes = shape.max_log_bytes = 16u << 20;
     for (int file = 0; file < shape.files; ++file) {
         LogFacts facts;
         Bytes log = timbrex::bench::make_log(shape, file, &facts);
-        if (facts.arcade == arcade && (arcade || facts.dac_stream))
-            return logs.emplace(arcade, std::move(log)).first->second;
+        if (facts.arcade == arcade && (arcade || facts.dac_stream)) return log;
     }
     throw std::runtime_error("no log of the wanted kind among the generated ones");
+}
+
+const Bytes& large_log(bool arcade) {
+    static std::map<bool, Bytes> logs;
+    return built_once(logs, arcade, make_large_log);
 }
 
 void walk_log(benchmark::State& st, bool arcade) {
@@ -126,12 +141,8 @@ struct RunPlan {
     size_t instruments = 0;
 };
 
-const RunPlan& run_plan(size_t count) {
-    static std::map<size_t, RunPlan> made;
-    auto found = made.find(count);
-    if (found != made.end()) return found->second;
-    CorpusShape shape;
-    shape.random_start = kRandomStart;
+RunPlan make_run_plan(size_t count) {
+    const CorpusShape shape = bench_shape();
     RunPlan plan;
     std::vector<uint8_t> extra_steps;  // per instrument: steps above 3 used so far
     uint64_t x = kRandomStart;
@@ -174,7 +185,12 @@ const RunPlan& run_plan(size_t count) {
         plan.key_ons += kRounds * played.size();
     }
     plan.file_starts.push_back(static_cast<uint32_t>(plan.played.size()));
-    return made.emplace(count, std::move(plan)).first->second;
+    return plan;
+}
+
+const RunPlan& run_plan(size_t count) {
+    static std::map<size_t, RunPlan> plans;
+    return built_once(plans, count, make_run_plan);
 }
 
 // Replays the plan's key-ons as the register handlers would: the channel's
@@ -210,12 +226,8 @@ void BM_CaptureRun(benchmark::State& st) {
 
 // `count` distinct voices: instruments at four volume steps each, in an order
 // with no locality at all, the worst case for every lookup.
-const std::vector<timbrex::VoiceRecord>& scattered_voices(size_t count) {
-    static std::map<size_t, std::vector<timbrex::VoiceRecord>> made;
-    auto found = made.find(count);
-    if (found != made.end()) return found->second;
-    CorpusShape shape;
-    shape.random_start = kRandomStart;
+std::vector<timbrex::VoiceRecord> make_scattered_voices(size_t count) {
+    const CorpusShape shape = bench_shape();
     std::vector<timbrex::VoiceRecord> voices;
     voices.reserve(count);
     for (size_t i = 0; i < count; ++i) {
@@ -227,7 +239,12 @@ const std::vector<timbrex::VoiceRecord>& scattered_voices(size_t count) {
     }
     uint64_t x = kRandomStart;
     shuffle(voices, x);
-    return made.emplace(count, std::move(voices)).first->second;
+    return voices;
+}
+
+const std::vector<timbrex::VoiceRecord>& scattered_voices(size_t count) {
+    static std::map<size_t, std::vector<timbrex::VoiceRecord>> voices;
+    return built_once(voices, count, make_scattered_voices);
 }
 
 // Every voice keyed on twice, on channels in turn: the first time it is new
