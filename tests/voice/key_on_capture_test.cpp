@@ -204,8 +204,13 @@ TEST(VoiceListTest, GrowthKeepsPositionsAndLookupMatchesAScan) {
     ASSERT_GT(list.records.size(), 16u);
     EXPECT_TRUE(same_voice_values(list.records[0], voices[0]));
     EXPECT_EQ(list.records[16].file_index, 16);
-    // A duplicate appended directly is still found at its first position.
+    // A duplicate appended directly is still found at its first position,
+    // also when it is passed from the list itself and the append moves the
+    // list (a full list must grow).
+    list.records.shrink_to_fit();
     append_voice(list, list.records[5], 99);
+    EXPECT_TRUE(same_voice_values(list.records.back(), list.records[5]));
+    EXPECT_EQ(list.records.back().file_index, 99);
     EXPECT_EQ(find_voice(list, list.records[5]), 5);
     VoiceRecord unknown = voices[0];
     unknown.slot[0].SSG = 9;
