@@ -138,10 +138,22 @@ struct Row {
     Prepare prepare;
     std::string out;
     std::map<std::string, VoiceRecord> outputs;  // files the run adds, with the voice each holds
-    bool needs_permissions = false;              // meaningless for root, who ignores them
+    testing::RunLimits limits = {};              // how the run is started
 };
 
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
+testing::RunLimits as_nobody() {
+    testing::RunLimits limits;
+    limits.unprivileged = true;
+    return limits;
+}
+
+testing::RunLimits file_size_limit(long long bytes) {
+    testing::RunLimits limits;
+    limits.file_size = bytes;
+    return limits;
+}
 
 std::vector<Row> rows() {
     const Bytes log = one_voice_log();
@@ -312,10 +324,19 @@ std::vector<Row> rows() {
         r.push_back({"RandomGarbageAfterAGzipHeader", file("fake.vgz", fake), no_vgm("fake.vgz") + found(0), {}});
     }
 
-    // Outputs that cannot be written.
+    // Outputs that cannot be written. Root ignores permissions, so the
+    // read-only directory is tried as nobody.
     r.push_back({"ReadOnlyStartDirectory",
                  and_then(file("song.vgm", log), [](const std::string& dir) { ::chmod(dir.c_str(), 0555); }),
-                 processing("song.vgm") + found(1) + cant_save("song_0.vpf"), {}, true});
+                 processing("song.vgm") + found(1) + cant_save("song_0.vpf"), {}, as_nobody()});
+    // A file may be created but not one byte written, or only part of the 42:
+    // what was created is removed again.
+    r.push_back({"NoRoomForAnyByte", file("song.vgm", log), processing("song.vgm") + found(1) + cant_save("song_0.vpf"),
+                 {}, file_size_limit(0)});
+    r.push_back({"WriteFailsHalfWay", file("song.vgm", log), processing("song.vgm") + found(1) + cant_save("song_0.vpf"),
+                 {}, file_size_limit(21)});
+    r.push_back({"RoomForExactlyOneFile", file("song.vgm", log), processing("song.vgm") + found(1),
+                 {{"song_0.vpf", kFirst}}, file_size_limit(42)});
     r.push_back({"OutputNameTakenByADirectory",
                  and_then(file("song.vgm", log), [](const std::string& dir) { fs::create_directory(dir + "/song_0.vpf"); }),
                  processing("song.vgm") + found(1) + cant_save("song_0.vpf"), {}});
@@ -372,12 +393,11 @@ class HostileInput : public ::testing::TestWithParam<Row> {};
 
 TEST_P(HostileInput, PrintsExactlyAndAddsExactlyTheExpectedFiles) {
     const Row& row = GetParam();
-    if (row.needs_permissions && ::geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
     const testing::TempDir dir;
     const std::vector<std::string> arguments = row.prepare(dir.path());
     const std::map<std::string, fs::file_type> before = entries(dir.path());
 
-    const testing::RunResult result = testing::run_timbrex(dir.path(), arguments);
+    const testing::RunResult result = testing::run_timbrex(dir.path(), arguments, row.limits);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", fs::canonical(dir.path()).string()));

@@ -1,6 +1,8 @@
 #include "run_binary.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,9 +33,27 @@ std::string drain(int fd) {
     return text;
 }
 
+constexpr uid_t kNobody = 65534;
+
+// In the child, before exec; false if a limit could not be put in place.
+bool apply_limits(const RunLimits& limits) {
+    if (limits.file_size >= 0) {
+        // An ignored signal stays ignored across exec.
+        if (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) return false;
+        const rlim_t bytes = static_cast<rlim_t>(limits.file_size);
+        const struct rlimit cap = {bytes, bytes};
+        if (::setrlimit(RLIMIT_FSIZE, &cap) != 0) return false;
+    }
+    if (limits.unprivileged && ::geteuid() == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments) {
+RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
+                      const RunLimits& limits) {
     // stderr goes to a file so that neither pipe can fill while the other is read.
     const std::string err_path = directory + "/.timbrex-stderr";
     int out_pipe[2];
@@ -46,6 +66,7 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
         if (err_fd >= 0) ::dup2(err_fd, 2);
         ::close(out_pipe[0]);
         ::close(out_pipe[1]);
+        if (!apply_limits(limits)) ::_exit(125);
         if (::chdir(directory.c_str()) != 0) ::_exit(126);
         std::vector<char*> argv;
         std::string program = TIMBREX_BINARY;

@@ -14,7 +14,21 @@ struct RunResult {
     long peak_rss_kib = 0;  // the process's peak resident memory
 };
 
-RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments);
+// Conditions the run is started under, for the failures a test cannot set up
+// with files alone.
+struct RunLimits {
+    // Largest size in bytes a file written by the run may reach (RLIMIT_FSIZE),
+    // or negative for no limit. SIGXFSZ is ignored, so a write beyond the limit
+    // fails the way a full disk does instead of killing the process.
+    long long file_size = -1;
+    // When the tests run as root: run as the unprivileged user nobody, so that
+    // file permissions hold as they do for everybody else. The directories the
+    // run needs must then be open to others.
+    bool unprivileged = false;
+};
+
+RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
+                      const RunLimits& limits = {});
 
 // A fresh directory under the system's temporary directory, removed with its
 // contents when the object goes.
