@@ -20,7 +20,7 @@ class PositionTable {
     using HashFn = uint64_t (*)(const Item&);
     using EqualFn = bool (*)(const Item&, const Item&);
 
-    PositionTable(HashFn hash, EqualFn equal) : hash_(hash), equal_(equal) {}
+    PositionTable(HashFn hash_fn, EqualFn equal_fn) : hash_(hash_fn), equal_(equal_fn) {}
 
     // The caller's hash function, for a caller that hashes once and then
     // calls find() and insert_hashed() with the result.

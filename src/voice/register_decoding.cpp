@@ -22,7 +22,7 @@ int32_t bits(uint8_t value, unsigned shift, unsigned mask) { return static_cast<
 // clang-format off
 void store_ym2612_operator(FmOperator& op, uint8_t reg, uint8_t value) {
     switch (reg >> 4) {
-        case 0x3: op.DT = detune_from_code(bits(value, 4, 7)); op.MUL = bits(value, 0, 0x0F); break;
+        case 0x3: op.DT = detune_from_code(static_cast<unsigned>(bits(value, 4, 7))); op.MUL = bits(value, 0, 0x0F); break;
         case 0x4: op.TL = bits(value, 0, 0x7F); break;
         case 0x5: op.RS = bits(value, 6, 3); op.AR = bits(value, 0, 0x1F); break;
         case 0x6: op.DR = bits(value, 0, 0x1F); break;
@@ -44,7 +44,7 @@ void store_ym2612_operator(FmOperator& op, uint8_t reg, uint8_t value) {
 // clang-format off
 void store_ym2151_operator(FmOperator& op, uint8_t reg, uint8_t value) {
     switch (reg >> 5) {
-        case 0x2: op.DT = detune_from_code(bits(value, 4, 7)); op.MUL = bits(value, 0, 0x0F); break;
+        case 0x2: op.DT = detune_from_code(static_cast<unsigned>(bits(value, 4, 7))); op.MUL = bits(value, 0, 0x0F); break;
         case 0x3: op.TL = bits(value, 0, 0x7F); break;
         case 0x4: op.RS = bits(value, 6, 3); op.AR = bits(value, 0, 0x1F); break;
         case 0x5: op.DR = bits(value, 0, 0x1F); break;
