@@ -9,7 +9,7 @@
 #include "driver/run_state.h"
 #include "messages.h"
 #include "output/grouping.h"
-#include "output/voice_file.h"
+#include "output/output_pass.h"
 #include "platform/filesystem.h"
 #include "vgm/vgm_loader.h"
 

@@ -28,10 +28,8 @@ void prefetch(const T& object) {
 constexpr size_t kReadAhead = 64;
 
 // The groups found so far, one representative each, numbered in order of
-// their first member. Shapes that fit in a ShapeKey (all that the chips'
-// registers give) are looked up by key: the keys of a million records' groups
-// fit in the cache, where the records would not. Any other shape can only
-// equal another such shape and is looked up by record.
+// their first member, and looked up by ShapeKey: the keys of a million
+// records' groups fit in the cache, where the records would not.
 //
 // Records are taken in batches. With a large list each lookup reads a table
 // slot and then a key, both likely cache misses; taken one lookup at a time
@@ -46,19 +44,14 @@ class GroupIndex {
         for (size_t i = begin; i < end; ++i) {
             const size_t b = i - begin;
             if (i + kReadAhead < records.size()) prefetch(records[i + kReadAhead]);
-            has_key_[b] = make_shape_key(records[i], keys_[b]);
-            if (has_key_[b]) hashes_[b] = by_key_.hash(keys_[b]);
+            make_shape_key(records[i], keys_[b]);
+            hashes_[b] = by_key_.hash(keys_[b]);
         }
+        for (size_t b = 0; b < end - begin; ++b) likely_[b] = by_key_.likely_match(hashes_[b]);
         for (size_t b = 0; b < end - begin; ++b) {
-            if (has_key_[b]) likely_[b] = by_key_.likely_match(hashes_[b]);
+            if (likely_[b] >= 0) prefetch(group_keys_[static_cast<size_t>(likely_[b])]);
         }
-        for (size_t b = 0; b < end - begin; ++b) {
-            if (has_key_[b] && likely_[b] >= 0) prefetch(group_keys_[static_cast<size_t>(likely_[b])]);
-        }
-        for (size_t i = begin; i < end; ++i) {
-            const size_t b = i - begin;
-            records[i].group = has_key_[b] ? group_by_key(b) : group_by_record(records, i);
-        }
+        for (size_t i = begin; i < end; ++i) records[i].group = group_by_key(i - begin);
     }
 
     int32_t group_count() const { return static_cast<int32_t>(group_keys_.size()); }
@@ -73,23 +66,11 @@ class GroupIndex {
         return group;
     }
 
-    int32_t group_by_record(const std::vector<VoiceRecord>& records, size_t i) {
-        const int32_t found = by_record_.find(records, records[i]);
-        if (found >= 0) return records[static_cast<size_t>(found)].group;
-        by_record_.insert(records, static_cast<int32_t>(i));
-        // The group still takes a place among the keys, one that no slot of
-        // by_key_ ever points at.
-        group_keys_.push_back(ShapeKey{});
-        return group_count() - 1;
-    }
-
     // Indexed by group number; by_key_ holds group numbers.
     std::vector<ShapeKey> group_keys_;
     PositionTable<ShapeKey> by_key_{hash_shape_key, shape_keys_equal};
-    PositionTable<VoiceRecord> by_record_{hash_voice_shape, voices_equal};
 
     ShapeKey keys_[kBatch];
-    bool has_key_[kBatch];
     uint64_t hashes_[kBatch];
     int32_t likely_[kBatch];
 };

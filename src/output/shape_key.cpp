@@ -12,19 +12,11 @@ static_assert(sizeof(ShapeKey::bytes) >= kVoiceValueCount, "a key holds every vo
 
 }  // namespace
 
-bool make_shape_key(const VoiceRecord& voice, ShapeKey& key) {
+void make_shape_key(const VoiceRecord& voice, ShapeKey& key) {
     int32_t values[kVoiceValueCount];
     shape_values(voice, values);
     std::memset(&key, 0, sizeof key);
-    // A value lies in -128..127 exactly when adding 128 leaves it below 256
-    // in unsigned arithmetic. Branch-free, so the loop vectorises.
-    uint32_t outside = 0;
-    for (int i = 0; i < kVoiceValueCount; ++i) {
-        const auto value = static_cast<uint32_t>(values[i]);
-        outside |= (value + 128u) >> 8;
-        key.bytes[i] = static_cast<uint8_t>(value);
-    }
-    return outside == 0;
+    for (int i = 0; i < kVoiceValueCount; ++i) key.bytes[i] = static_cast<uint8_t>(values[i]);
 }
 
 bool shape_keys_equal(const ShapeKey& a, const ShapeKey& b) { return std::memcmp(&a, &b, sizeof a) == 0; }

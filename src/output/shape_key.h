@@ -15,11 +15,9 @@ struct ShapeKey {
     uint8_t bytes[48];
 };
 
-// Fills `key` and returns true when every value that voices_equal compares
-// lies in -128..127, as every value read from the chips' registers does. Two
-// records that both have a key are voices_equal exactly when their keys are
-// equal; a record without a key is never voices_equal to one with a key.
-bool make_shape_key(const VoiceRecord& voice, ShapeKey& key);
+// Two voices whose compared values lie in -128..127, as every value read from
+// the chips' registers does, are voices_equal exactly when their keys are equal.
+void make_shape_key(const VoiceRecord& voice, ShapeKey& key);
 
 bool shape_keys_equal(const ShapeKey& a, const ShapeKey& b);
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "messages.h"
 #include "platform/filesystem.h"
 
 namespace timbrex {
@@ -47,25 +46,6 @@ bool write_voice_file(const VoiceRecord& voice, const std::string& path) {
 
 std::string output_file_name(const std::string& directory, const std::string& prefix, int32_t group) {
     return directory + kSeparator + prefix + std::to_string(group) + ".vpf";
-}
-
-void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
-                   const std::vector<std::string>& prefixes) {
-    // Selection leaves exactly one record per group; find each in one pass
-    // rather than scanning the list once per group.
-    std::vector<int64_t> kept(static_cast<size_t>(group_count), -1);
-    for (size_t i = 0; i < records.size(); ++i) {
-        const int32_t g = records[i].group;
-        if (g >= 0 && g < group_count && kept[static_cast<size_t>(g)] < 0)
-            kept[static_cast<size_t>(g)] = static_cast<int64_t>(i);
-    }
-    for (int32_t g = 0; g < group_count; ++g) {
-        const int64_t position = kept[static_cast<size_t>(g)];
-        if (position < 0) continue;
-        const VoiceRecord& voice = records[static_cast<size_t>(position)];
-        const std::string name = output_file_name(directory, prefixes[static_cast<size_t>(voice.file_index)], g);
-        if (!write_voice_file(voice, name)) std::printf(messages::kCantSaveFile, name.c_str());
-    }
 }
 
 }  // namespace timbrex

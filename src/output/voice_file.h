@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "voice/voice_record.h"
 
@@ -23,10 +22,5 @@ bool write_voice_file(const VoiceRecord& voice, const std::string& path);
 
 // "<directory>/<prefix><group>.vpf"
 std::string output_file_name(const std::string& directory, const std::string& prefix, int32_t group);
-
-// Writes the one record left in each group, in group order, into `directory`,
-// named with the prefix of the file it came from (prefixes[file_index]).
-void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
-                   const std::vector<std::string>& prefixes);
 
 }  // namespace timbrex

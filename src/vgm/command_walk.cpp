@@ -142,16 +142,17 @@ inline void execute_chip_write(CaptureState& state, const uint8_t* command, int3
     }
 }
 
-// True when the table gives the commands that fill real logs the lengths both
-// of this program's tables give them; only then may the walk take them with
-// constant steps and skip runs of short commands wholesale.
-bool has_common_lengths(const CommandLengths& lengths) {
+// The constant steps of the walk are the lengths both tables give these
+// commands; a table that gave another would have to be walked without them.
+constexpr bool has_constant_step_lengths(const CommandLengths& lengths) {
     for (int opcode = 0x70; opcode <= 0x8F; ++opcode) {
         if (lengths[static_cast<size_t>(opcode)] != 1) return false;
     }
     return lengths[0x50] == 2 && lengths[0x52] == 3 && lengths[0x53] == 3 && lengths[0x54] == 3 && lengths[0x61] == 3 &&
            lengths[0x62] == 1 && lengths[0x63] == 1;
 }
+static_assert(has_constant_step_lengths(kLengthsBefore160) && has_constant_step_lengths(kLengthsFrom160),
+              "the walk's constant steps follow the command tables");
 
 // The longest command the walk takes with a constant step; nearer the end of
 // the buffer than this, the general step checks every command's length.
@@ -165,14 +166,13 @@ const CommandLengths& command_lengths_for(uint8_t major, uint8_t minor) {
 
 void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, uint64_t size, int32_t file_index,
                    const CommandLengths& lengths) {
-    const bool common = has_common_lengths(lengths);
     uint64_t position = start;
     while (position < size) {
         const uint8_t opcode = buffer[position];
         // The commands that fill real logs, away from the end of the buffer,
         // take a constant step: the next opcode can be read before this one's
         // length would have arrived from the table, and no bound needs checking.
-        if (common && size - position >= kLongestConstantStep) {
+        if (size - position >= kLongestConstantStep) {
             switch (opcode) {
                 case 0x50: position += 2; continue;
                 case 0x52:

@@ -68,12 +68,6 @@ class PositionTable {
         ++used_;
     }
 
-    void clear() {
-        slots_.clear();
-        used_ = 0;
-        mask_ = 0;
-    }
-
    private:
     struct Slot {
         int32_t position;  // -1 for an empty slot

@@ -15,14 +15,6 @@ int32_t push_record(VoiceList& list, const VoiceRecord& voice, int32_t file_inde
 
 int32_t find_voice(const VoiceList& list, const VoiceRecord& voice) { return list.index.find(list.records, voice); }
 
-void append_voice(VoiceList& list, const VoiceRecord& voice, int32_t file_index) {
-    const uint64_t hash = list.index.hash(voice);
-    // The index keeps the first of equal records, as a scan from the front would find.
-    const bool listed = list.index.find(list.records, voice, hash) >= 0;
-    const int32_t position = push_record(list, voice, file_index);
-    if (!listed) list.index.insert_hashed(position, hash);
-}
-
 bool append_if_new(VoiceList& list, const VoiceRecord& voice, int32_t file_index) {
     const uint64_t hash = list.index.hash(voice);
     if (list.index.find(list.records, voice, hash) >= 0) return false;

@@ -19,12 +19,8 @@ struct VoiceList {
 // First position whose 42 voice values equal those of `voice`, or -1.
 int32_t find_voice(const VoiceList& list, const VoiceRecord& voice);
 
-// Appends a copy of all 44 values of `voice` with its file index set.
-void append_voice(VoiceList& list, const VoiceRecord& voice, int32_t file_index);
-
 // Appends `voice` with its file index set unless an equal voice is listed
-// already; true when it was appended. One lookup where find_voice followed
-// by append_voice takes two.
+// already; true when it was appended.
 bool append_if_new(VoiceList& list, const VoiceRecord& voice, int32_t file_index);
 
 }  // namespace timbrex

@@ -107,10 +107,4 @@ void shape_values(const VoiceRecord& voice, int32_t (&values)[kVoiceValueCount])
     }
 }
 
-uint64_t hash_voice_shape(const VoiceRecord& voice) {
-    int32_t values[kVoiceValueCount];
-    shape_values(voice, values);
-    return hash_value_words(values);
-}
-
 }  // namespace timbrex

@@ -69,7 +69,4 @@ void shape_values(const VoiceRecord& voice, int32_t (&values)[kVoiceValueCount])
 // Hash of the 42 voice values, consistent with same_voice_values.
 uint64_t hash_voice_values(const VoiceRecord& voice);
 
-// Hash of what voices_equal compares, consistent with it.
-uint64_t hash_voice_shape(const VoiceRecord& voice);
-
 }  // namespace timbrex

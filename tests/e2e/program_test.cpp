@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "output/voice_file.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
@@ -191,6 +193,34 @@ TEST_F(Program, UnwritableOutputsAreReportedAfterTheSummary) {
     EXPECT_EQ(out, processing("a.vgm") + found(2) + "ERR: Can't save file '" + (dir / "a_0.vpf") + "'\n" +
                        "ERR: Can't save file '" + (dir / "a_1.vpf") + "'\n");
     EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(Program, SaveFailuresAmongManyGroupsAreReportedInGroupOrder) {
+    const int voices = 90;
+    VgmWriter log(0x150);
+    for (int v = 0; v < voices; ++v) {
+        log.ym2612_voice(v % 6, sample_voice(static_cast<uint32_t>(v) + 100, v % 8)).ym2612_key_on(v % 6);
+    }
+    testing::write_file(dir / "a.vgm", log.bytes());
+    const std::vector<int> taken = {0, 1, 2, 5, 6, 44, 45, 46, 47, 71, 88, 89};
+    for (int g : taken) ASSERT_EQ(::mkdir((dir / ("a_" + std::to_string(g) + ".vpf")).c_str(), 0755), 0);
+
+    std::string want = processing("a.vgm") + found(voices);
+    for (int g : taken) want += "ERR: Can't save file '" + (dir / ("a_" + std::to_string(g) + ".vpf")) + "'\n";
+    EXPECT_EQ(run({"a.vgm"}).out, want);
+    std::vector<std::string> want_files;
+    for (int g = 0; g < voices; ++g) {
+        if (std::find(taken.begin(), taken.end(), g) == taken.end())
+            want_files.push_back("a_" + std::to_string(g) + ".vpf");
+    }
+    std::sort(want_files.begin(), want_files.end());
+    EXPECT_EQ(outputs(), want_files);
+    for (int v = 0; v < voices; ++v) {
+        if (std::find(taken.begin(), taken.end(), v) != taken.end()) continue;
+        EXPECT_EQ(testing::read_file(dir / ("a_" + std::to_string(v) + ".vpf")),
+                  file_bytes(sample_voice(static_cast<uint32_t>(v) + 100, v % 8)))
+            << "group " << v;
+    }
 }
 
 TEST_F(Program, OutputsGoToTheStartDirectory) {

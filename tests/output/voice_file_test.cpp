@@ -72,24 +72,5 @@ TEST(OutputNames, DirectoryPrefixGroup) {
     EXPECT_EQ(output_file_name("/", "a_", 0), "//a_0.vpf") << "the separator is always put in";
 }
 
-TEST(WriteOutputs, OneFilePerGroupNamedByItsSourceFile) {
-    testing::TempDir dir;
-    std::vector<VoiceRecord> records(4, known_voice());
-    records[0].group = -1;
-    records[1].group = 1;
-    records[1].file_index = 2;
-    records[2].group = 0;
-    records[2].file_index = 0;
-    records[2].ALG = 7;
-    records[3].group = -1;
-    write_outputs(records, 2, dir.path(), {"first_", "", "third_"});
-    EXPECT_EQ(testing::files_in(dir.path()), (std::vector<std::string>{"first_0.vpf", "third_1.vpf"}));
-    EXPECT_EQ(testing::read_file(dir / "first_0.vpf")[0], 7);
-
-    testing::TempDir empty;
-    write_outputs(records, 0, empty.path(), {"first_", "", "third_"});
-    EXPECT_TRUE(testing::files_in(empty.path()).empty()) << "no groups, no files";
-}
-
 }  // namespace
 }  // namespace timbrex

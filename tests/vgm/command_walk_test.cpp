@@ -191,6 +191,77 @@ TEST_F(Walk, HandlersRunInStreamOrder) {
     EXPECT_EQ(state.images.current[0].slot[0].TL, 0x11);
 }
 
+// Short waits and DAC writes (0x70-0x8F), every value of the range in turn.
+Bytes short_run(size_t length) {
+    Bytes run;
+    for (size_t i = 0; i < length; ++i) run.push_back(static_cast<uint8_t>(0x70 + (i * 7) % 32));
+    return run;
+}
+
+// Walks a copy of `stream` in memory of exactly its size, so that a read past
+// the end trips AddressSanitizer; returns how many voices were captured.
+size_t voices_after_walk(const Bytes& stream) {
+    std::unique_ptr<uint8_t[]> data(new uint8_t[stream.size() + (stream.empty() ? 1 : 0)]);
+    std::copy(stream.begin(), stream.end(), data.get());
+    CaptureState state;
+    reset_channel_images(state.images);
+    walk_commands(state, data.get(), 0, stream.size(), 0, command_lengths_for(1, 0x50));
+    return state.voices.records.size();
+}
+
+Bytes channel_0_voice() {
+    testing::VgmWriter writer(0x150);
+    writer.ym2612_voice(0, testing::sample_voice(1, 7));
+    return writer.commands();
+}
+
+// Long runs of short commands are where a log with a DAC stream spends its
+// bytes; any other opcode inside one, at any offset, must be stepped as itself.
+TEST(WalkShortRuns, OtherOpcodeAtEveryOffsetIsSteppedAsItself) {
+    struct Case {
+        Bytes command;
+        size_t voices;
+        const char* what;
+    };
+    const std::vector<Case> cases = {
+        {{0x52, 0x28, 0xF0}, 1, "a key-on inside the run is executed"},
+        {{0x90, 0x52, 0x28, 0xF0, 0x00}, 0, "0x90, just past the range, keeps its operands"},
+        {{0x61, 0x52, 0x28}, 0, "a wait's operands are not read as commands"},
+        {{0x66, 0x52, 0x28, 0xF0}, 0, "the end of data ends the walk"},
+    };
+    for (size_t run_length : {32u, 33u, 47u, 64u, 65u, 96u}) {
+        const Bytes run = short_run(run_length);
+        for (size_t offset = 0; offset <= run_length; ++offset) {
+            for (const Case& c : cases) {
+                Bytes stream = channel_0_voice();
+                stream.insert(stream.end(), run.begin(), run.begin() + static_cast<std::ptrdiff_t>(offset));
+                stream.insert(stream.end(), c.command.begin(), c.command.end());
+                stream.insert(stream.end(), run.begin() + static_cast<std::ptrdiff_t>(offset), run.end());
+                ASSERT_EQ(voices_after_walk(stream), c.voices)
+                    << c.what << ": run of " << run_length << ", offset " << offset;
+            }
+        }
+    }
+}
+
+// A run of short commands ends at every distance from the end of the data:
+// a key-on after it is executed exactly when all three of its bytes are there.
+TEST(WalkShortRuns, RunEndingAtEveryDistanceFromTheEnd) {
+    Bytes tail = {0x52, 0x28, 0xF0};
+    const Bytes after = short_run(40);
+    tail.insert(tail.end(), after.begin(), after.end());
+    for (size_t run_length = 0; run_length <= 70; ++run_length) {
+        const Bytes run = short_run(run_length);
+        for (size_t distance = 0; distance <= tail.size(); ++distance) {
+            Bytes stream = channel_0_voice();
+            stream.insert(stream.end(), run.begin(), run.end());
+            stream.insert(stream.end(), tail.begin(), tail.begin() + static_cast<std::ptrdiff_t>(distance));
+            ASSERT_EQ(voices_after_walk(stream), distance >= 3 ? 1u : 0u)
+                << "run of " << run_length << ", " << distance << " bytes after it";
+        }
+    }
+}
+
 // Random streams of every kind of byte, walked with a bound that equals the
 // allocation exactly, so that any read past the bound trips AddressSanitizer.
 TEST(WalkRandomStreams, NeverReadOutsideTheData) {

@@ -204,17 +204,19 @@ TEST(VoiceListTest, GrowthKeepsPositionsAndLookupMatchesAScan) {
     ASSERT_GT(list.records.size(), 16u);
     EXPECT_TRUE(same_voice_values(list.records[0], voices[0]));
     EXPECT_EQ(list.records[16].file_index, 16);
-    // A duplicate appended directly is still found at its first position,
-    // also when it is passed from the list itself and the append moves the
-    // list (a full list must grow).
+    // A new voice appended to a full list moves it; a listed one offered
+    // from the list itself is found and leaves it as it was.
     list.records.shrink_to_fit();
-    append_voice(list, list.records[5], 99);
-    EXPECT_TRUE(same_voice_values(list.records.back(), list.records[5]));
-    EXPECT_EQ(list.records.back().file_index, 99);
-    EXPECT_EQ(find_voice(list, list.records[5]), 5);
+    const size_t listed = list.records.size();
+    EXPECT_FALSE(append_if_new(list, list.records[5], 99));
+    ASSERT_EQ(list.records.size(), listed);
     VoiceRecord unknown = voices[0];
     unknown.slot[0].SSG = 9;
     EXPECT_EQ(find_voice(list, unknown), -1);
+    EXPECT_TRUE(append_if_new(list, unknown, 99));
+    EXPECT_EQ(list.records.back().file_index, 99);
+    EXPECT_EQ(find_voice(list, unknown), static_cast<int32_t>(listed));
+    EXPECT_EQ(find_voice(list, voices[5]), 5);
 }
 
 }  // namespace

@@ -45,9 +45,6 @@ TEST(VoicesEqual, IgnoresOnlyCarrierLevels) {
             const bool carrier = (carrier_mask(alg) >> k) & 1;
             EXPECT_EQ(voices_equal(base, other), carrier) << "ALG " << alg << " slot " << k;
             EXPECT_EQ(voices_equal(other, base), carrier);
-            if (carrier) {
-                EXPECT_EQ(hash_voice_shape(base), hash_voice_shape(other));
-            }
         }
     }
     VoiceRecord a = sample_voice(3, 7);

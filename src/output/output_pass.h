@@ -1,0 +1,36 @@
+#pragma once
+// The output pass: one voice patch file for each group, its save failures
+// reported in group order.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "voice/voice_record.h"
+
+namespace timbrex {
+
+enum class SaveOutcome : uint8_t {
+    no_record,  // no record holds the group number
+    saved,
+    failed,
+};
+
+enum class OutputWriters {
+    one,  // the calling thread saves every file
+    two,  // a second thread saves every other group's file meanwhile
+};
+
+// Saves the record left in each group into `directory`, named with the prefix
+// of the file it came from (prefixes[file_index]); the outcome of group g is
+// at [g]. With two writers and no thread to be had, one thread does it all.
+std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
+                                      const std::string& directory, const std::vector<std::string>& prefixes,
+                                      OutputWriters writers);
+
+// save_outputs with two writers where the machine has more than one core,
+// then "ERR: Can't save file" for each failed save, in group order.
+void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
+                   const std::vector<std::string>& prefixes);
+
+}  // namespace timbrex
