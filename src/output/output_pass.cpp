@@ -76,7 +76,14 @@ void save_with_two_writers(const OutputPlan& plan, std::vector<SaveOutcome>& out
         save_groups(plan, 0, 1, outcomes);
         return;
     }
-    save_groups(plan, 0, 2, outcomes);
+    try {
+        save_groups(plan, 0, 2, outcomes);
+    } catch (...) {
+        // Out of memory on this thread: the second must end before the
+        // failure travels on, or its std::thread would end the process.
+        second.join();
+        throw;
+    }
     second.join();
     for (size_t g = 1; g < plan.kept.size(); g += 2) {
         if (outcomes[g] == SaveOutcome::no_record) save_group(plan, g, outcomes);
