@@ -33,7 +33,8 @@ std::string drain(int fd) {
 
 }  // namespace
 
-RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments) {
+RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
+                      const RunLimits& limits) {
     // stderr goes to a file so that neither pipe can fill while the other is read.
     const std::string err_path = directory + "/.timbrex-stderr";
     int out_pipe[2];
@@ -47,6 +48,11 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
         ::close(out_pipe[0]);
         ::close(out_pipe[1]);
         if (::chdir(directory.c_str()) != 0) ::_exit(126);
+        if (limits.address_space_kib > 0) {
+            const rlim_t bytes = static_cast<rlim_t>(limits.address_space_kib) * 1024;
+            const struct rlimit limit { bytes, bytes };
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(125);
+        }
         std::vector<char*> argv;
         std::string program = TIMBREX_BINARY;
         argv.push_back(program.data());

@@ -14,7 +14,12 @@ struct RunResult {
     long peak_rss_kib = 0;  // the process's peak resident memory
 };
 
-RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments);
+struct RunLimits {
+    long address_space_kib = 0;  // the child's RLIMIT_AS, as `ulimit -v` sets it; 0 for none
+};
+
+RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
+                      const RunLimits& limits = {});
 
 // A fresh directory under the system's temporary directory, removed with its
 // contents when the object goes.
