@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "driver/capture_files.h"
 #include "driver/directory_walk.h"
 #include "driver/run_state.h"
 #include "messages.h"
 #include "output/grouping.h"
 #include "output/output_pass.h"
 #include "platform/filesystem.h"
-#include "vgm/vgm_loader.h"
 
 namespace timbrex {
 
@@ -38,15 +39,6 @@ bool collect_inputs(RunState& run, int argc, char** argv) {
     return true;
 }
 
-void capture_all_files(RunState& run) {
-    const std::vector<InputEntry>& entries = run.inputs.entries;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].is_dir) continue;
-        reset_channel_images(run.capture.images);
-        process_vgm(run.capture, entries[i].path, static_cast<int32_t>(i), run.log);
-    }
-}
-
 void harvest(RunState& run) {
     std::vector<VoiceRecord>& voices = run.capture.voices.records;
     const int32_t group_count = group_voices(voices);
@@ -64,7 +56,7 @@ void run_sequence(RunState& run, int argc, char** argv) {
     // directory be unreadable, "." still names it.
     run.start_directory = platform::current_directory().value_or(".");
     if (!collect_inputs(run, argc, argv)) return;
-    capture_all_files(run);
+    capture_all_files(run, std::thread::hardware_concurrency());
     harvest(run);
 }
 

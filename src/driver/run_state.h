@@ -5,6 +5,7 @@
 #include <string>
 
 #include "driver/input_list.h"
+#include "driver/read_ahead.h"
 #include "vgm/log_reader.h"
 #include "voice/capture_state.h"
 
@@ -14,7 +15,8 @@ struct RunState {
     std::string start_directory;  // where every output file goes
     InputList inputs;
     CaptureState capture;  // voice list, channel images, DAC mode flag
-    LogBuffer log;         // every file is read into it in turn
+    LogBuffer log;         // the file being walked
+    ReadAhead read_ahead;  // the file after it, loading meanwhile
 };
 
 }  // namespace timbrex

@@ -4,93 +4,65 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <vector>
+
+#if TIMBREX_WITH_LIBDEFLATE
+#include "vgm/whole_members.h"
+#endif
 
 namespace timbrex {
 
 namespace {
 
-constexpr size_t kChunkBytes = 1 << 16;
 constexpr int kGzipOnlyWindowBits = 15 + 16;
-
-// Buffered input from the file, refilled on demand.
-struct Input {
-    std::FILE* file;
-    std::vector<uint8_t> chunk = std::vector<uint8_t>(kChunkBytes);
-    size_t begin = 0;
-    size_t end = 0;
-
-    size_t available() const { return end - begin; }
-
-    // Makes at least `wanted` bytes available unless the file ends first; the
-    // unread rest moves to the front of the chunk.
-    bool ensure(size_t wanted) {
-        if (available() >= wanted) return true;
-        std::copy(chunk.begin() + static_cast<std::ptrdiff_t>(begin), chunk.begin() + static_cast<std::ptrdiff_t>(end),
-                  chunk.begin());
-        end -= begin;
-        begin = 0;
-        while (end < wanted) {
-            const size_t got = std::fread(chunk.data() + end, 1, chunk.size() - end, file);
-            if (got == 0) break;
-            end += got;
-        }
-        return available() >= wanted;
-    }
-
-    bool starts_gzip_member() { return ensure(2) && chunk[begin] == 0x1F && chunk[begin + 1] == 0x8B; }
-};
-
-// Inflates gzip members while they follow one another.
-size_t inflate_members(Input& in, uint8_t* dest, size_t limit) {
-    z_stream stream{};
-    if (inflateInit2(&stream, kGzipOnlyWindowBits) != Z_OK) return 0;
-    size_t produced = 0;
-    while (produced < limit) {
-        if (!in.ensure(1)) break;  // truncated: keep what was decoded
-        stream.next_in = in.chunk.data() + in.begin;
-        stream.avail_in = static_cast<uInt>(in.end - in.begin);
-        // avail_out is 32 bits wide; large outputs are filled in steps.
-        const size_t room = limit - produced;
-        stream.next_out = dest + produced;
-        stream.avail_out = static_cast<uInt>(room < 0x40000000u ? room : 0x40000000u);
-        const uInt offered_out = stream.avail_out;
-        const int result = inflate(&stream, Z_NO_FLUSH);
-        produced += offered_out - stream.avail_out;
-        in.begin = in.end - stream.avail_in;
-        if (result == Z_STREAM_END) {
-            // Another member only if the next bytes carry the gzip magic.
-            if (!in.starts_gzip_member()) break;
-            inflateReset(&stream);
-            continue;
-        }
-        if (result != Z_OK) break;  // data error (bad CRC, bad length, corrupt) or no progress
-    }
-    inflateEnd(&stream);
-    return produced;
-}
-
-size_t copy_plain(Input& in, uint8_t* dest, size_t limit) {
-    size_t produced = 0;
-    while (produced < limit && in.ensure(1)) {
-        const size_t available = in.end - in.begin;
-        const size_t take = available < limit - produced ? available : limit - produced;
-        std::copy(in.chunk.data() + in.begin, in.chunk.data() + in.begin + take, dest + produced);
-        in.begin += take;
-        produced += take;
-    }
-    return produced;
-}
+// zlib counts input and output in 32 bits; larger spans go in steps.
+constexpr size_t kLargestStep = size_t{1} << 30;
 
 }  // namespace
 
-size_t read_gzip_or_plain(std::FILE* file, uint8_t* dest, size_t limit) {
-    Input in{file};
-    if (limit == 0) return 0;
-    if (in.starts_gzip_member()) {
-        return inflate_members(in, dest, limit);
+bool starts_gzip_member(const uint8_t* data, size_t size) { return size >= 2 && data[0] == 0x1F && data[1] == 0x8B; }
+
+bool inflate_members_streaming(const uint8_t* in, size_t in_size, LogBuffer& log, size_t limit) {
+    z_stream stream{};
+    if (inflateInit2(&stream, kGzipOnlyWindowBits) != Z_OK) return false;
+    bool room = true;
+    size_t consumed = 0;
+    while (log.length < limit) {
+        const size_t usable = std::min(log.capacity, limit);
+        if (log.length == usable && !reserve_log_bytes(log, next_log_capacity(usable, limit))) {
+            room = false;
+            break;
+        }
+        const size_t offered_in = std::min(in_size - consumed, kLargestStep);
+        const size_t offered_out = std::min(std::min(log.capacity, limit) - log.length, kLargestStep);
+        stream.next_in = const_cast<Bytef*>(in + consumed);
+        stream.avail_in = static_cast<uInt>(offered_in);
+        stream.next_out = log.bytes.get() + log.length;
+        stream.avail_out = static_cast<uInt>(offered_out);
+        // With the input used up, a call still delivers what a long match left
+        // pending when the output was full; with nothing pending it reports
+        // Z_BUF_ERROR: the member is truncated there.
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        consumed += offered_in - stream.avail_in;
+        log.length += offered_out - stream.avail_out;
+        if (result == Z_STREAM_END) {
+            // Another member only if the next bytes carry the gzip magic.
+            if (!starts_gzip_member(in + consumed, in_size - consumed)) break;
+            inflateReset(&stream);
+            continue;
+        }
+        if (result != Z_OK) break;  // data error (bad CRC, bad length, corrupt) or truncated
     }
-    return copy_plain(in, dest, limit);
+    inflateEnd(&stream);
+    return room;
+}
+
+bool inflate_gzip(const uint8_t* in, size_t in_size, LogBuffer& log, size_t limit) {
+    size_t consumed = 0;
+#if TIMBREX_WITH_LIBDEFLATE
+    consumed = inflate_whole_members(in, in_size, log, limit);
+#endif
+    if (log.length >= limit || !starts_gzip_member(in + consumed, in_size - consumed)) return true;
+    return inflate_members_streaming(in + consumed, in_size - consumed, log, limit);
 }
 
 }  // namespace timbrex

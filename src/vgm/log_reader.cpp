@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "platform/filesystem.h"
@@ -19,6 +20,11 @@ namespace {
 constexpr uint64_t kMaxInflateRatio = 1040;
 constexpr uint64_t kInflateSlack = 1024;
 
+// Real logs inflate up to about 17-fold; up to this ratio, and for any log of
+// a megabyte or less, the trailer's claim is taken at its word.
+constexpr uint64_t kTrustedRatio = 32;
+constexpr uint64_t kTrustedSlack = uint64_t{1} << 20;
+
 constexpr uint8_t kVgmIdentifier[4] = {'V', 'g', 'm', ' '};
 
 struct FileCloser {
@@ -26,14 +32,34 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-bool starts_gzip(const uint8_t* head, size_t head_length) {
-    return head_length >= 2 && head[0] == 0x1F && head[1] == 0x8B;
-}
-
 uint32_t read_trailer(std::FILE* file, long long file_length) {
     uint8_t tail[4] = {0, 0, 0, 0};
     if (file_length < 4 || std::fseek(file, -4, SEEK_END) != 0 || std::fread(tail, 1, 4, file) != 4) return 0;
     return read_le32(tail, 0);
+}
+
+// A plain log, or data that is neither a log nor gzip: copied as it is, no
+// more than the file holds.
+LogReadStatus read_plain(std::FILE* file, uint64_t announced, uint64_t file_length, LogBuffer& log) {
+    const size_t capacity = static_cast<size_t>(std::min(announced, file_length));
+    if (!reserve_log_bytes(log, capacity)) return LogReadStatus::cannot_allocate;
+    log.length = capacity == 0 ? 0 : std::fread(log.bytes.get(), 1, capacity, file);
+    return LogReadStatus::ok;
+}
+
+// The compressed file is held whole while it inflates, so that complete
+// members can be inflated in one call each.
+LogReadStatus read_gzip(std::FILE* file, uint64_t announced, uint64_t file_length, LogBuffer& log) {
+    const size_t file_bytes = static_cast<size_t>(file_length);
+    const std::unique_ptr<uint8_t[]> compressed(new (std::nothrow) uint8_t[file_bytes == 0 ? 1 : file_bytes]);
+    if (!compressed) return LogReadStatus::cannot_allocate;
+    const size_t got = std::fread(compressed.get(), 1, file_bytes, file);
+    const size_t limit = static_cast<size_t>(std::min(announced, most_inflated(got)));
+    if (!reserve_log_bytes(log, std::min(limit, trusted_capacity(announced, got)))) {
+        return LogReadStatus::cannot_allocate;
+    }
+    if (!inflate_gzip(compressed.get(), got, log, limit)) return LogReadStatus::cannot_allocate;
+    return LogReadStatus::ok;
 }
 
 }  // namespace
@@ -44,6 +70,12 @@ int64_t announced_size(const uint8_t* head, size_t head_length, long long file_l
     if (plain) return file_length > INT32_MAX ? -1 : file_length;
     return tail > static_cast<uint32_t>(INT32_MAX) ? -1 : static_cast<int64_t>(tail);
 }
+
+size_t trusted_capacity(uint64_t announced, uint64_t compressed) {
+    return static_cast<size_t>(std::min(announced, compressed * kTrustedRatio + kTrustedSlack));
+}
+
+uint64_t most_inflated(uint64_t compressed) { return compressed * kMaxInflateRatio + kInflateSlack; }
 
 LogReadStatus read_log(const std::string& path, LogBuffer& log) {
     log.length = 0;
@@ -57,25 +89,11 @@ LogReadStatus read_log(const std::string& path, LogBuffer& log) {
     const int64_t size = announced_size(head, head_length, file_length, read_trailer(file.get(), file_length));
     if (size < 0) return LogReadStatus::cannot_allocate;
 
-    // Never reserve more than the file can deliver, whatever its trailer claims.
-    const uint64_t most_deliverable = starts_gzip(head, head_length)
-                                          ? static_cast<uint64_t>(file_length) * kMaxInflateRatio + kInflateSlack
-                                          : static_cast<uint64_t>(file_length);
-    const size_t capacity = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), most_deliverable));
-    if (!log.bytes || log.capacity < capacity) {
-        // The old buffer goes before the new one comes, so that the two are
-        // never held together.
-        log.bytes.reset();
-        log.capacity = 0;
-        // Left uninitialised on purpose: only the delivered bytes are ever read.
-        log.bytes.reset(new (std::nothrow) uint8_t[capacity == 0 ? 1 : capacity]);
-        if (!log.bytes) return LogReadStatus::cannot_allocate;
-        log.capacity = capacity;
-    }
-
     std::rewind(file.get());
-    log.length = read_gzip_or_plain(file.get(), log.bytes.get(), capacity);
-    return LogReadStatus::ok;
+    const uint64_t announced = static_cast<uint64_t>(size);
+    const uint64_t length = static_cast<uint64_t>(file_length);
+    return starts_gzip_member(head, head_length) ? read_gzip(file.get(), announced, length, log)
+                                                 : read_plain(file.get(), announced, length, log);
 }
 
 }  // namespace timbrex

@@ -15,7 +15,12 @@ bool process_vgm(CaptureState& state, const std::string& path, int32_t file_inde
 }
 
 bool process_vgm(CaptureState& state, const std::string& path, int32_t file_index, LogBuffer& log) {
-    switch (read_log(path, log)) {
+    return process_loaded_vgm(state, path, file_index, read_log(path, log), log);
+}
+
+bool process_loaded_vgm(CaptureState& state, const std::string& path, int32_t file_index, LogReadStatus status,
+                        const LogBuffer& log) {
+    switch (status) {
         case LogReadStatus::cannot_open: std::printf(messages::kCantOpenFile, path.c_str()); return false;
         case LogReadStatus::cannot_allocate: std::printf(messages::kCantAllocFile, path.c_str()); return false;
         case LogReadStatus::ok: break;

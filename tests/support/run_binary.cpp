@@ -44,6 +44,11 @@ bool apply_limits(const RunLimits& limits) {
         const struct rlimit cap = {bytes, bytes};
         if (::setrlimit(RLIMIT_FSIZE, &cap) != 0) return false;
     }
+    if (limits.address_space_kib > 0) {
+        const rlim_t bytes = static_cast<rlim_t>(limits.address_space_kib) * 1024;
+        const struct rlimit cap = {bytes, bytes};
+        if (::setrlimit(RLIMIT_AS, &cap) != 0) return false;
+    }
     if (limits.unprivileged && ::geteuid() == 0) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return false;
     }

@@ -25,6 +25,8 @@ struct RunLimits {
     // file permissions hold as they do for everybody else. The directories the
     // run needs must then be open to others.
     bool unprivileged = false;
+    // The child's address space in KiB (RLIMIT_AS), as `ulimit -v` sets it; 0 for none.
+    long address_space_kib = 0;
 };
 
 RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,

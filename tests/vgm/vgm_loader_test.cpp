@@ -165,16 +165,64 @@ TEST_F(Loading, DacFlagIsClearedForEveryAcceptedFile) {
     EXPECT_EQ(state.voices.records.size(), 1u) << "channel 5 is FM again in the next file";
 }
 
-TEST_F(Loading, ClaimFarBeyondTheDataReservesOnlyWhatIsThere) {
-    Bytes file = testing::gzip_member(two_voice_log(0x150));
-    // 2,000,000,000 claimed by a file of a few hundred bytes.
-    const uint32_t claimed = 2000000000u;
+Bytes with_claim(Bytes file, uint32_t claimed) {
     for (int i = 0; i < 4; ++i)
         file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
+    return file;
+}
+
+TEST_F(Loading, ClaimFarBeyondTheDataReservesOnlyWhatIsThere) {
+    // 2,000,000,000 claimed by a file of a few hundred bytes.
+    const Bytes file = with_claim(testing::gzip_member(two_voice_log(0x150)), 2000000000u);
     testing::write_file(dir / "liar.vgz", file);
     LogBuffer log;
     ASSERT_EQ(read_log(dir / "liar.vgz", log), LogReadStatus::ok);
     EXPECT_EQ(log.length, two_voice_log(0x150).size());
+    EXPECT_LE(log.capacity, file.size() * 32 + (1 << 20)) << "reserved memory follows the compressed size";
+}
+
+TEST_F(Loading, ClaimBeyondALogThatInflatesFarReadsItAll) {
+    // Minutes of waits inflate about a thousandfold, past what the compressed
+    // size vouches for; a key-on at the very end shows the log was read whole.
+    VgmWriter writer(0x150);
+    for (int i = 0; i < 3000000; ++i) writer.wait(735);
+    const Bytes log_bytes = writer.ym2612_voice(0, testing::sample_voice(1, 4)).ym2612_key_on(0).end().bytes();
+    const Bytes file = testing::gzip_member(log_bytes);
+    ASSERT_GT(log_bytes.size(), file.size() * 32 + (1 << 20));
+    for (const uint32_t claimed : {static_cast<uint32_t>(log_bytes.size()), 0x7FFFFFFFu}) {
+        testing::write_file(dir / "long.vgz", with_claim(file, claimed));
+        LogBuffer log;
+        ASSERT_EQ(read_log(dir / "long.vgz", log), LogReadStatus::ok);
+        EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), log_bytes) << claimed;
+        EXPECT_LE(log.capacity, 2 * log_bytes.size()) << "the buffer grew with the data, not to the claim";
+        state = CaptureState{};
+        reset_channel_images(state.images);
+        load(dir / "long.vgz", true);
+        EXPECT_EQ(state.voices.records.size(), 1u);
+    }
+}
+
+TEST_F(Loading, PlainBytesComeAsTheyAreUpToTheAnnouncedSize) {
+    const Bytes log_bytes = two_voice_log(0x150);
+    testing::write_file(dir / "a.vgm", log_bytes);
+    LogBuffer log;
+    ASSERT_EQ(read_log(dir / "a.vgm", log), LogReadStatus::ok);
+    EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), log_bytes);
+    EXPECT_EQ(log.capacity, log_bytes.size()) << "a plain log gets exactly its file length";
+
+    // Neither a log nor gzip: the last four bytes announce the size, and no
+    // more than the file holds is delivered.
+    Bytes other = {'x', 'y', 'z', 'w', 5, 6, 7, 8, 4, 0, 0, 0};
+    testing::write_file(dir / "other.vgz", other);
+    ASSERT_EQ(read_log(dir / "other.vgz", log), LogReadStatus::ok);
+    EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), Bytes(other.begin(), other.begin() + 4));
+    other[8] = 200;
+    testing::write_file(dir / "other.vgz", other);
+    ASSERT_EQ(read_log(dir / "other.vgz", log), LogReadStatus::ok);
+    EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), other);
+    testing::write_file(dir / "magic.vgz", Bytes{0x1F});
+    ASSERT_EQ(read_log(dir / "magic.vgz", log), LogReadStatus::ok);
+    EXPECT_EQ(log.length, 0u) << "half a magic, too short for a trailer, announces nothing";
 }
 
 }  // namespace

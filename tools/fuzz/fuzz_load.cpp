@@ -2,7 +2,10 @@
 // copy or gzip members, then the replay. The result is compared with a model
 // kept deliberately simple: the size the file announces, the bytes it can
 // deliver (every leading gzip member inflated in one go, in memory), and
-// replay_log run on exactly those bytes.
+// replay_log run on exactly those bytes. The loader inflates whole members
+// with libdeflate where the build has it and falls back to zlib's streaming
+// inflater for the rest; the model uses zlib alone, so every input compares
+// the two.
 //
 // As in a run over many files, the load goes into a buffer an earlier file
 // left behind. Here that buffer is full of key-ons of audible voices, so a
@@ -29,6 +32,7 @@ constexpr int32_t kFileIndex = 0;
 // The loader never reserves more than this many bytes per compressed byte.
 constexpr uint64_t kInflateBound = 1040;
 constexpr uint64_t kInflateSlack = 1024;
+constexpr uint64_t kMegabyte = 1 << 20;
 
 // Large enough to be reused for most inputs; bigger claims get a new buffer,
 // whose overruns AddressSanitizer does see.
@@ -137,5 +141,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::check(std::memcmp(&got[i], &want[i], sizeof got[i]) == 0, "loading captures the replay's voices");
     }
     fuzz::check_voice_list(loaded->voices, delivered.size());
+
+    // Reserved memory follows the data: a gzip file's trailer is trusted up
+    // to 32 times its size plus a megabyte, and the buffer grows beyond that
+    // only as bytes arrive, at most doubling or adding a megabyte each time.
+    const uint64_t trusted = is_gzip_magic(data, size) ? std::min<uint64_t>(announced, size * 32 + kMegabyte)
+                                                       : std::min<uint64_t>(announced, size);
+    const uint64_t grown = 2 * static_cast<uint64_t>(delivered.size()) + kMegabyte;
+    fuzz::check(log.capacity <= std::max<uint64_t>({kLeftoverCapacity, trusted, grown}),
+                "the buffer is no larger than the data present calls for");
     return 0;
 }

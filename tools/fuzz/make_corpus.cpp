@@ -1,8 +1,9 @@
 // Writes the fuzzers' starting corpus into the directory named on the command
 // line: small logs of both chips made with the project's VGM writer, plain and
 // gzip-compressed, covering every part of the format the harvest looks at.
-// Most files are a few hundred bytes; two are larger than the loader's 64 KiB
-// read chunk, so that refilling it is fuzzed too.
+// Most files are a few hundred bytes; two hold more than 64 KiB even when
+// compressed, and one inflates far beyond what its compressed size vouches for,
+// so that the loader's buffer has to grow.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#include <zlib.h>
 
 #include "pipeline_input.h"
 #include "vgm_writer.h"
@@ -92,8 +95,8 @@ Bytes skipped_commands(uint32_t version) {
     return log.end().bytes();
 }
 
-// More than the loader's 64 KiB read chunk even when compressed: a block of
-// noise, with a voice keyed on before and after it.
+// More than 64 KiB even when compressed: a block of noise, with a voice keyed
+// on before and after it.
 Bytes large_song() {
     VgmWriter log(0x150);
     Bytes noise(80 * 1024);
@@ -108,6 +111,29 @@ Bytes large_song() {
     log.data_block(0x00, noise);
     log.ym2612_voice(3, sample_voice(51, 6, 2)).ym2612_key_on(3);
     return log.end().bytes();
+}
+
+// Minutes of waits, which deflate packs about a thousandfold, then a voice.
+Bytes long_silence() {
+    VgmWriter log(0x150);
+    for (int i = 0; i < 1000000; ++i) log.wait(735);
+    log.ym2612_voice(2, sample_voice(52, 3, 1)).ym2612_key_on(2);
+    return log.end().bytes();
+}
+
+// A member whose header carries a file name and the header CRC (FHCRC), which
+// zlib checks: the flags, the name and the two CRC bytes go after the fixed
+// ten header bytes.
+Bytes member_with_header_crc(const Bytes& data) {
+    const Bytes plain = gzip_member(data);
+    Bytes header(plain.begin(), plain.begin() + 10);
+    header[3] = 0x08 | 0x02;
+    const char name[] = "song.vgm";
+    header.insert(header.end(), name, name + sizeof name);
+    const uLong check = ::crc32(0, header.data(), static_cast<uInt>(header.size()));
+    header.push_back(static_cast<uint8_t>(check));
+    header.push_back(static_cast<uint8_t>(check >> 8));
+    return concat(header, Bytes(plain.begin() + 10, plain.end()));
 }
 
 void save(const std::string& directory, const std::string& name, const Bytes& bytes) {
@@ -159,6 +185,11 @@ int main(int argc, char** argv) {
 
     save(dir, "large-v150.vgm", large_song());
     save(dir, "large-v150.vgz", gzip_member(large_song()));
+    save(dir, "long-silence.vgz", gzip_member(long_silence()));
+    Bytes claims_more = gzip_member(long_silence());
+    claims_more[claims_more.size() - 1] = 0x7F;  // the trailer claims almost 2 GiB
+    save(dir, "long-silence-claims-more.vgz", claims_more);
+    save(dir, "header-crc.vgz", member_with_header_crc(ym2151));
 
     // Several logs in one input for fuzz_pipeline; the same voice twice at
     // different volumes across files.

@@ -1,0 +1,120 @@
+// A gzip log of two megabytes whose trailer claims almost 2 GiB, run with the
+// address space limited as `ulimit -v 1000000` does: reserved memory, not only
+// resident memory, must follow the data present, so the file is read whole and
+// gives exactly what it gives with an honest trailer.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "run_binary.h"
+#include "vgm_writer.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TIMBREX_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TIMBREX_SANITIZED 1
+#endif
+#endif
+
+namespace timbrex {
+namespace {
+
+using testing::Bytes;
+using testing::VgmWriter;
+
+// Sanitizers reserve terabytes of shadow memory: a binary built with them
+// cannot start under an address-space limit.
+constexpr bool kSanitized =
+#ifdef TIMBREX_SANITIZED
+    true;
+#else
+    false;
+#endif
+
+constexpr long kLimitKib = 1000000;
+
+Bytes noise(size_t n) {
+    Bytes data(n);
+    uint32_t x = 0x9E3779B9u;
+    for (uint8_t& byte : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        byte = static_cast<uint8_t>(x);
+    }
+    return data;
+}
+
+// About 2 MB compressed and 14 MB inflated: a sample block that does not
+// compress, a long stretch of FM writes that does, and a voice at each end, so
+// that a read that stopped early loses the second instrument.
+Bytes big_log() {
+    VgmWriter log(0x150);
+    log.ym2612_voice(0, testing::sample_voice(1, 4)).ym2612_key_on(0).wait(735);
+    log.data_block(0x00, noise(1900000));
+    for (int i = 0; i < 2000000; ++i) {
+        log.ym2612(0, 0xA4, static_cast<uint8_t>(i & 0x3F)).wait(static_cast<uint16_t>(1 + i % 7));
+    }
+    log.ym2151_voice(5, testing::sample_voice(2, 7)).ym2151_key_on(5).wait(735);
+    return log.end().bytes();
+}
+
+Bytes with_trailer(Bytes member, uint32_t size) {
+    for (size_t i = 0; i < 4; ++i) member[member.size() - 4 + i] = static_cast<uint8_t>(size >> (8 * i));
+    return member;
+}
+
+struct Harvest {
+    testing::RunResult result;
+    std::vector<std::pair<std::string, Bytes>> files;
+};
+
+Harvest harvest(const testing::TempDir& dir, const Bytes& file, long limit_kib) {
+    testing::write_file(dir / "big.vgz", file);
+    Harvest h;
+    testing::RunLimits limits;
+    limits.address_space_kib = limit_kib;
+    h.result = testing::run_timbrex(dir.path(), {"big.vgz"}, limits);
+    for (const std::string& name : testing::files_in(dir.path())) {
+        if (name != "big.vgz") h.files.emplace_back(name, testing::read_file(dir / name));
+    }
+    return h;
+}
+
+TEST(MemoryLimit, TrailerClaimingAlmost2GiBIsReadWholeUnderUlimit) {
+    if (kSanitized) GTEST_SKIP() << "an address-space limit means nothing under sanitizers";
+    const Bytes member = testing::gzip_member(big_log());
+    ASSERT_GT(member.size(), 1900000u);
+
+    testing::TempDir honest_dir;
+    const Harvest honest = harvest(honest_dir, member, 0);
+    EXPECT_EQ(honest.result.out, "OK: Processing 'big.vgz' (VGM v1.50)\nOK: 2 instruments were found\n");
+    ASSERT_EQ(honest.files.size(), 2u);
+
+    for (const uint32_t claim : {static_cast<uint32_t>(big_log().size()), 0x7FFFFFFFu}) {
+        testing::TempDir dir;
+        const Harvest limited = harvest(dir, with_trailer(member, claim), kLimitKib);
+        EXPECT_EQ(limited.result.status, 0) << claim;
+        EXPECT_EQ(limited.result.err, "") << claim;
+        EXPECT_EQ(limited.result.out, honest.result.out) << claim;
+        EXPECT_EQ(limited.files, honest.files) << claim;
+    }
+}
+
+TEST(MemoryLimit, AllocationFailureIsReportedForTheFile) {
+    if (kSanitized) GTEST_SKIP() << "an address-space limit means nothing under sanitizers";
+    // Too little room for this log's buffer, enough for the program itself:
+    // the file is refused with the alloc message and the run ends normally.
+    testing::TempDir dir;
+    const Harvest tight = harvest(dir, with_trailer(testing::gzip_member(big_log()), 0x7FFFFFFFu), 40000);
+    EXPECT_EQ(tight.result.status, 0);
+    EXPECT_EQ(tight.result.out, "ERR: Can't alloc memory for file 'big.vgz'\nOK: 0 instruments were found\n");
+    EXPECT_TRUE(tight.files.empty());
+}
+
+}  // namespace
+}  // namespace timbrex
