@@ -1,8 +1,10 @@
 #include "output/voice_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <filesystem>
+
+#include "host.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
 
@@ -52,17 +54,20 @@ TEST(VoiceFile, FailedCreateReportsFalse) {
 }
 
 TEST(VoiceFile, FullDeviceLeavesNoShortFile) {
-    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    TIMBREX_SKIP_UNLESS_POSIX("/dev/full");
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     testing::TempDir dir;
     const std::string link = dir / "x_0.vpf";
-    ASSERT_EQ(::symlink("/dev/full", link.c_str()), 0);
+    ASSERT_TRUE(testing::make_symlink("/dev/full", link));
     EXPECT_FALSE(write_voice_file(known_voice(), link));
     EXPECT_TRUE(testing::files_in(dir.path()).empty());
 }
 
+// With the system's separator: "\\" on Windows, "/" on POSIX.
 TEST(OutputNames, DirectoryPrefixGroup) {
-    EXPECT_EQ(output_file_name("/music", "Title_Theme_", 12), "/music/Title_Theme_12.vpf");
-    EXPECT_EQ(output_file_name("/", "a_", 0), "//a_0.vpf") << "the separator is always put in";
+    using testing::native;
+    EXPECT_EQ(output_file_name(native("/music"), "Title_Theme_", 12), native("/music/Title_Theme_12.vpf"));
+    EXPECT_EQ(output_file_name(native("/"), "a_", 0), native("//a_0.vpf")) << "the separator is always put in";
 }
 
 TEST(WriteOutputs, OneFilePerGroupNamedByItsSourceFile) {

@@ -1,15 +1,13 @@
-#include "run_binary.h"
-
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
-#include <system_error>
+
+#include "run_binary.h"
 
 #ifndef TIMBREX_BINARY
 #error "TIMBREX_BINARY must name the built timbrex executable"
@@ -58,7 +56,8 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
     }
     ::close(out_pipe[1]);
     RunResult result;
-    result.out = drain(out_pipe[0]);
+    result.raw_out = drain(out_pipe[0]);
+    result.out = result.raw_out;
     int status = 0;
     struct rusage usage {};
     ::wait4(pid, &status, 0, &usage);
@@ -74,32 +73,6 @@ TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "timbrex-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    // Tests may leave read-only directories behind; open them up before removal.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_directory(error) && !it->is_symlink(error)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, error);
-        }
-    }
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
-    std::filesystem::remove_all(path_, error);
-}
-
-std::vector<std::string> files_in(const std::string& directory) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-        if (entry.is_regular_file(error) && entry.path().filename().string()[0] != '.') {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace timbrex::testing
