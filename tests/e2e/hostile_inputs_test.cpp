@@ -392,9 +392,7 @@ class HostileInput : public ::testing::TestWithParam<Row> {};
 
 TEST_P(HostileInput, PrintsExactlyAndAddsExactlyTheExpectedFiles) {
     const Row& row = GetParam();
-    if (!row.posix_only.empty()) {
-        TIMBREX_SKIP_UNLESS_POSIX(row.posix_only);
-    }
+    if (!row.posix_only.empty()) TIMBREX_SKIP_UNLESS_POSIX(row.posix_only);
     if (row.needs_permissions && testing::running_as_root()) GTEST_SKIP() << "root ignores file permissions";
     const testing::TempDir dir;
     const std::vector<std::string> arguments = row.prepare(dir.path());

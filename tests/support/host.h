@@ -20,8 +20,10 @@ constexpr const char* kLineEnd = "\n";
 
 // For test bodies (with gtest included): skips the running test on systems without FIFOs, device files, permission
 // bits or a root user; `reason` says which of them the test needs.
-#define TIMBREX_SKIP_UNLESS_POSIX(reason) \
-    if (!::timbrex::testing::kPosix) GTEST_SKIP() << "needs POSIX: " << (reason)
+#define TIMBREX_SKIP_UNLESS_POSIX(reason)                                             \
+    do {                                                                              \
+        if (!::timbrex::testing::kPosix) GTEST_SKIP() << "needs POSIX: " << (reason); \
+    } while (false)
 
 // `path` with every "/" made the system's separator, as timbrex prints paths
 // that it builds itself.
