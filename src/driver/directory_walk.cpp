@@ -7,16 +7,12 @@
 
 namespace timbrex {
 
-namespace {
-constexpr char kSeparator = '/';
-}  // namespace
-
 bool scan_entry(InputList& list, const std::string& directory, const platform::DirectoryEntry& entry) {
     if (entry.name.empty() || entry.name == "." || entry.name == "..") return true;
     // Links to directories are never followed (no cycles), and FIFOs, devices
     // and sockets are never opened (nothing can block the run).
     if (entry.kind == platform::EntryKind::other) return true;
-    add_input(list, directory + kSeparator + entry.name, entry.kind == platform::EntryKind::directory);
+    add_input(list, directory + platform::kPathSeparator + entry.name, entry.kind == platform::EntryKind::directory);
     return false;
 }
 

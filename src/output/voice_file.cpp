@@ -7,7 +7,7 @@
 namespace timbrex {
 
 namespace {
-constexpr char kSeparator = '/';
+constexpr char kSeparator = platform::kPathSeparator;
 constexpr int32_t kDetuneBias = 3;  // the file stores detune -3..+3 as 0..6
 }  // namespace
 

@@ -1,6 +1,8 @@
 #pragma once
-// The little the program needs of the file system, behind one header so that
-// another platform only has to provide these functions.
+// The little the program needs of the file system, behind one header:
+// filesystem_posix.cpp and filesystem_win32.cpp each provide these functions,
+// and the build picks one. Paths are plain byte strings on both systems (on
+// Windows in the ANSI code page, as the command line and fopen have them).
 
 #include <cstdio>
 #include <optional>
@@ -9,6 +11,13 @@
 
 namespace timbrex::platform {
 
+// What the system puts between a directory and a name in the paths it reports.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
 // Absolute path of the current directory, or nothing if it cannot be read.
 std::optional<std::string> current_directory();
 
@@ -16,9 +25,9 @@ std::optional<std::string> current_directory();
 bool enter_directory(const std::string& path);
 
 enum class EntryKind {
-    directory,  // a real directory, not reached through a symbolic link
+    directory,  // a real directory, not reached through a symbolic link or junction
     file,       // a regular file, or a symbolic link to one
-    other,      // links to directories, dangling links, FIFOs, sockets, devices
+    other,      // links to directories, junctions, dangling links, FIFOs, sockets, devices
 };
 
 struct DirectoryEntry {

@@ -1,12 +1,10 @@
 // Walking a directory tree with a single "*" argument, through the built binary.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
+#include <cstdio>
 
+#include "host.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
 
@@ -14,6 +12,7 @@ namespace timbrex {
 namespace {
 
 using testing::Bytes;
+using testing::native;
 using testing::sample_voice;
 using testing::VgmWriter;
 
@@ -22,11 +21,8 @@ std::string found(int n) { return "OK: " + std::to_string(n) + " instruments wer
 
 class Walk : public ::testing::Test {
    protected:
-    Walk() {
-        char resolved[PATH_MAX];
-        // Paths in the messages are the directory's absolute path as the OS reports it.
-        root = ::realpath(temp.path().c_str(), resolved) ? std::string(resolved) : temp.path();
-    }
+    // Paths in the messages are the directory's absolute path as the OS reports it.
+    Walk() : root(testing::real_path(temp.path())) {}
 
     // A log with one voice of its own, so each file adds one instrument.
     void log_at(const std::string& relative) {
@@ -34,7 +30,7 @@ class Walk : public ::testing::Test {
         testing::write_file(root + "/" + relative,
                             VgmWriter(0x150).ym2612_voice(0, sample_voice(variant, 4)).ym2612_key_on(0).end().bytes());
     }
-    void dir_at(const std::string& relative) { ASSERT_EQ(::mkdir((root + "/" + relative).c_str(), 0755), 0); }
+    void dir_at(const std::string& relative) { ASSERT_TRUE(testing::make_directory(root + "/" + relative)); }
 
     std::string run_in(const std::string& relative, const std::string& argument,
                        const testing::RunLimits& limits = {}) {
@@ -65,7 +61,7 @@ TEST_F(Walk, BreadthFirstInSortedOrderWithOutputsInTheStartDirectory) {
     dir_at("dir/sub");
     log_at("dir/sub/c.VGZ");
     EXPECT_EQ(run_in("start", "../dir/*"),
-              processing(root + "/dir/a.vgm") + processing(root + "/dir/sub/c.VGZ") + found(2));
+              processing(native(root + "/dir/a.vgm")) + processing(native(root + "/dir/sub/c.VGZ")) + found(2));
     EXPECT_EQ(outputs("start"), (std::vector<std::string>{"a_0.vpf", "c_1.vpf"}));
     EXPECT_TRUE(outputs("dir").empty());
     EXPECT_TRUE(outputs("dir/sub").empty());
@@ -77,8 +73,8 @@ TEST_F(Walk, BareStarWalksTheStartDirectory) {
     log_at("A/deeper.vgm");
     log_at("B.vgm");
     // Byte order: "A" < "B.vgm" < "z.vgm"; A's file comes in the next round.
-    EXPECT_EQ(run_in("", "*"), processing(root + "/B.vgm") + processing(root + "/z.vgm") +
-                                   processing(root + "/A/deeper.vgm") + found(3));
+    EXPECT_EQ(run_in("", "*"), processing(native(root + "/B.vgm")) + processing(native(root + "/z.vgm")) +
+                                   processing(native(root + "/A/deeper.vgm")) + found(3));
     EXPECT_EQ(outputs(""), (std::vector<std::string>{"B_0.vpf", "deeper_2.vpf", "z_1.vpf"}));
 }
 
@@ -91,16 +87,67 @@ TEST_F(Walk, EmptyDirectoriesDoNotStopTheWalk) {
     log_at("t/b/c/d/deep.vgm");
     dir_at("t/z");  // the last directory of its round is empty
     dir_at("t/b/zz");
-    EXPECT_EQ(run_in("", "t/*"), processing(root + "/t/b/c/d/deep.vgm") + found(1));
+    EXPECT_EQ(run_in("", "t/*"), processing(native(root + "/t/b/c/d/deep.vgm")) + found(1));
+}
+
+// "dir\*" and "..\dir\*" on Windows, "dir/*" and "../dir/*" on POSIX: the
+// walk's own paths carry the system's separator throughout.
+TEST_F(Walk, ArgumentsWithTheSystemsSeparator) {
+    dir_at("start");
+    dir_at("dir");
+    dir_at("dir/sub");
+    log_at("dir/sub/x.vgm");
+    log_at("dir/a.vgz");
+    const std::string expected = processing(native(root + "/dir/a.vgz")) + processing(native(root + "/dir/sub/x.vgm"));
+    EXPECT_EQ(run_in("", native("dir/*")), expected + found(2));
+    EXPECT_EQ(outputs(""), (std::vector<std::string>{"a_0.vpf", "x_1.vpf"}));
+    EXPECT_EQ(run_in("start", native("../dir/*")), expected + found(2));
+    EXPECT_EQ(outputs("start"), (std::vector<std::string>{"a_0.vpf", "x_1.vpf"}));
+    EXPECT_EQ(run_in("", native("missing/*")), "ERR: Can't open directory '" + native("missing/") + "'\n" + found(0));
+}
+
+// A letter outside ASCII, in the bytes the system's file names use (the ANSI
+// code page on Windows): found by the walk, opened when named, and kept in the
+// output names.
+TEST_F(Walk, NameWithANonAsciiLetter) {
+    const std::string e_acute = testing::e_acute();
+    if (e_acute.empty()) GTEST_SKIP() << "the ANSI code page has no e with acute";
+    const std::string name = "caf" + e_acute + ".vgm";
+    dir_at("songs");
+    log_at("songs/" + name);
+    dir_at("songs/" + e_acute + "t" + e_acute);
+    log_at("songs/" + e_acute + "t" + e_acute + "/x.vgz");
+    EXPECT_EQ(run_in("", native("songs/*")),
+              processing(native(root + "/songs/" + name)) +
+                  processing(native(root + "/songs/" + e_acute + "t" + e_acute + "/x.vgz")) + found(2));
+    EXPECT_EQ(outputs(""), (std::vector<std::string>{"caf" + e_acute + "_0.vpf", "x_1.vpf"}));
+    EXPECT_EQ(run_in("songs", name), processing(name) + found(1));
+    EXPECT_EQ(outputs("songs"), std::vector<std::string>{"caf" + e_acute + "_0.vpf"});
+}
+
+// A symbolic link to a directory, or a junction on Windows, is never walked
+// into: a link back up the tree would make the walk loop.
+TEST_F(Walk, DirectoryLinksAreNotFollowed) {
+    dir_at("t");
+    log_at("t/real.vgm");
+    dir_at("elsewhere");
+    log_at("elsewhere/other.vgm");
+    if (!testing::make_directory_link(root + "/t", root + "/t/loop") ||
+        !testing::make_directory_link(root + "/elsewhere", root + "/t/aside")) {
+        GTEST_SKIP() << "this system makes neither directory symbolic links nor junctions";
+    }
+    EXPECT_EQ(run_in("", native("t/*")), processing(native(root + "/t/real.vgm")) + found(1));
+    EXPECT_EQ(outputs(""), std::vector<std::string>{"real_0.vpf"});
 }
 
 TEST_F(Walk, LinksAndSpecialFiles) {
+    TIMBREX_SKIP_UNLESS_POSIX("FIFOs, and symbolic links made without privileges");
     dir_at("t");
     log_at("t/real.vgm");
-    ASSERT_EQ(::symlink((root + "/t").c_str(), (root + "/t/loop").c_str()), 0);
-    ASSERT_EQ(::symlink((root + "/t/real.vgm").c_str(), (root + "/t/alias.vgm").c_str()), 0);
-    ASSERT_EQ(::symlink((root + "/t/gone.vgm").c_str(), (root + "/t/dangling.vgm").c_str()), 0);
-    ASSERT_EQ(::mkfifo((root + "/t/pipe.vgm").c_str(), 0644), 0);
+    ASSERT_TRUE(testing::make_symlink(root + "/t", root + "/t/loop"));
+    ASSERT_TRUE(testing::make_symlink(root + "/t/real.vgm", root + "/t/alias.vgm"));
+    ASSERT_TRUE(testing::make_symlink(root + "/t/gone.vgm", root + "/t/dangling.vgm"));
+    ASSERT_TRUE(testing::make_fifo(root + "/t/pipe.vgm"));
     // The link to a directory is not followed (no endless loop), the link to a
     // file is a file, the FIFO and the dangling link are skipped.
     EXPECT_EQ(run_in("", "t/*"), processing(root + "/t/alias.vgm") + processing(root + "/t/real.vgm") + found(1));
@@ -114,25 +161,26 @@ TEST_F(Walk, RootThatCannotBeEnteredFindsNothing) {
 }
 
 TEST_F(Walk, UnreadableDirectoriesAreReportedOrFatal) {
+    TIMBREX_SKIP_UNLESS_POSIX("permission bits");
     // Root enters and lists directories whatever their mode: run as nobody,
     // in a start directory nobody may write to.
     testing::RunLimits unprivileged;
     unprivileged.unprivileged = true;
-    ASSERT_EQ(::chmod(root.c_str(), 0777), 0);
+    ASSERT_TRUE(testing::set_mode(root, 0777));
     dir_at("t");
     log_at("t/a.vgm");
     dir_at("t/locked");
     log_at("t/locked/hidden.vgm");
-    ASSERT_EQ(::chmod((root + "/t/locked").c_str(), 0000), 0);
+    ASSERT_TRUE(testing::set_mode(root + "/t/locked", 0000));
     // The walk ends before the first file is read.
     EXPECT_EQ(run_in("", "t/*", unprivileged),
               "ERR: Can't open directory '" + root + "/t/locked'\n" + processing(root + "/t/a.vgm") + found(1));
     EXPECT_EQ(outputs(""), std::vector<std::string>{"a_0.vpf"});
-    ::unlink((root + "/a_0.vpf").c_str());
+    std::remove((root + "/a_0.vpf").c_str());
     // Enterable but not listable: the walk gives up as a whole.
-    ASSERT_EQ(::chmod((root + "/t/locked").c_str(), 0111), 0);
+    ASSERT_TRUE(testing::set_mode(root + "/t/locked", 0111));
     EXPECT_EQ(run_in("", "t/*", unprivileged), "ERR: No files in directory or other fatal error\n");
-    ::chmod((root + "/t/locked").c_str(), 0755);
+    testing::set_mode(root + "/t/locked", 0755);
     EXPECT_TRUE(outputs("").empty());
 }
 
@@ -142,7 +190,7 @@ TEST_F(Walk, ManyEntriesWithBlanksAndDots) {
     for (int i = 0; i < 40; ++i) {
         const std::string name = "song " + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".v1.vgm";
         log_at("many/" + name);
-        expected += processing(root + "/many/" + name);
+        expected += processing(native(root + "/many/" + name));
     }
     EXPECT_EQ(run_in("", "many/*"), expected + found(40));
     const std::vector<std::string> names = outputs("");

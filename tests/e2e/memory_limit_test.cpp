@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
 
@@ -86,6 +87,7 @@ Harvest harvest(const testing::TempDir& dir, const Bytes& file, long limit_kib) 
 }
 
 TEST(MemoryLimit, TrailerClaimingAlmost2GiBIsReadWholeUnderUlimit) {
+    TIMBREX_SKIP_UNLESS_POSIX("address-space limits");
     if (kSanitized) GTEST_SKIP() << "an address-space limit means nothing under sanitizers";
     const Bytes member = testing::gzip_member(big_log());
     ASSERT_GT(member.size(), 1900000u);
@@ -106,6 +108,7 @@ TEST(MemoryLimit, TrailerClaimingAlmost2GiBIsReadWholeUnderUlimit) {
 }
 
 TEST(MemoryLimit, AllocationFailureIsReportedForTheFile) {
+    TIMBREX_SKIP_UNLESS_POSIX("address-space limits");
     if (kSanitized) GTEST_SKIP() << "an address-space limit means nothing under sanitizers";
     // Too little room for this log's buffer, enough for the program itself:
     // the file is refused with the alloc message and the run ends normally.

@@ -1,9 +1,10 @@
 #include "output/voice_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <filesystem>
+
+#include "host.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
 
@@ -56,20 +57,21 @@ TEST(VoiceFile, FailedCreateReportsFalse) {
 // regular files, never the device a link leads to, nor the link. (A write
 // that fails half way into a regular file is in the end-to-end table.)
 TEST(VoiceFile, WriteToAFullDeviceFailsAndLeavesTheDeviceAlone) {
-    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    TIMBREX_SKIP_UNLESS_POSIX("/dev/full");
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     testing::TempDir dir;
     const std::string link = dir / "x_0.vpf";
-    ASSERT_EQ(::symlink("/dev/full", link.c_str()), 0);
+    ASSERT_TRUE(testing::make_symlink("/dev/full", link));
     EXPECT_FALSE(write_voice_file(known_voice(), link));
-    struct stat info {};
-    EXPECT_EQ(::lstat(link.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_EQ(::access("/dev/full", W_OK), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(link)));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
+// With the system's separator: "\\" on Windows, "/" on POSIX.
 TEST(OutputNames, DirectoryPrefixGroup) {
-    EXPECT_EQ(output_file_name("/music", "Title_Theme_", 12), "/music/Title_Theme_12.vpf");
-    EXPECT_EQ(output_file_name("/", "a_", 0), "//a_0.vpf") << "the separator is always put in";
+    using testing::native;
+    EXPECT_EQ(output_file_name(native("/music"), "Title_Theme_", 12), native("/music/Title_Theme_12.vpf"));
+    EXPECT_EQ(output_file_name(native("/"), "a_", 0), native("//a_0.vpf")) << "the separator is always put in";
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 namespace timbrex::testing {
 
 struct RunResult {
-    std::string out;        // everything written to standard output
+    std::string out;        // everything written to standard output, each line ending in "\n"
+    std::string raw_out;    // the same as written, with the system's line ends
     std::string err;        // everything written to standard error
     int status = -1;        // exit status, or -1 if the process did not exit normally
     long peak_rss_kib = 0;  // the process's peak resident memory
@@ -41,6 +42,7 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
+    // Joined with "/", which both systems accept in the paths given to them.
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
    private:

@@ -163,6 +163,11 @@ Bytes gzip_member(const Bytes& data) {
     if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
         throw std::runtime_error("deflateInit2 failed");
     }
+    // zlib writes the system it was built for into the header's OS byte; a
+    // fixed one (3, Unix) makes the bytes the same on every system.
+    gz_header header{};
+    header.os = 3;
+    deflateSetHeader(&stream, &header);
     Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())) + 32);
     stream.next_in = const_cast<Bytef*>(data.data());
     stream.avail_in = static_cast<uInt>(data.size());

@@ -1,14 +1,16 @@
 #include "platform/filesystem.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <system_error>
+// The POSIX side of the platform layer: the directory calls go through
+// std::filesystem, whose narrow strings are the system's own bytes here, and
+// the file calls through open/fstat.
 
-#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -58,7 +60,6 @@ bool list_current_directory(std::vector<DirectoryEntry>& entries) {
     return true;
 }
 
-#ifndef _WIN32
 std::FILE* open_regular_file(const std::string& path) {
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused right after.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -79,20 +80,6 @@ long long file_size(std::FILE* file) {
     if (::fstat(::fileno(file), &info) != 0) return -1;
     return static_cast<long long>(info.st_size);
 }
-#else
-std::FILE* open_regular_file(const std::string& path) {
-    std::error_code error;
-    if (!fs::is_regular_file(fs::path(path), error)) return nullptr;
-    return std::fopen(path.c_str(), "rb");
-}
-
-long long file_size(std::FILE* file) {
-    if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
-    const long long size = _ftelli64(file);
-    std::rewind(file);
-    return size;
-}
-#endif
 
 void remove_partial_file(const std::string& path) {
     std::error_code error;
