@@ -35,6 +35,11 @@ bool is_log_name(const std::string& name) {
     return suffix == ".vgm" || suffix == ".vgz";
 }
 
+std::string forward_slashes(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 // Every log of the tree, full paths in plain byte order, as the generator's
 // `find | sort` lists them.
 std::vector<std::string> logs_in_tree(const fs::path& root) {
@@ -44,7 +49,10 @@ std::vector<std::string> logs_in_tree(const fs::path& root) {
             logs.push_back(entry.path().string());
         }
     }
-    std::sort(logs.begin(), logs.end());
+    // Ordered as the POSIX paths are on every system: "\\" sorts after letters
+    // and digits, "/" before them.
+    std::sort(logs.begin(), logs.end(),
+              [](const std::string& a, const std::string& b) { return forward_slashes(a) < forward_slashes(b); });
     return logs;
 }
 
@@ -54,10 +62,6 @@ void replace_all(std::string& text, const std::string& from, const std::string& 
     }
 }
 
-std::string forward_slashes(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
 
 // The run's output as "out" lines, with the corpus root replaced by a token.
 // A Windows build prints "\" between path components and may end lines with

@@ -1,10 +1,10 @@
 #include "output/output_pass.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <set>
 
+#include "host.h"
 #include "output/voice_file.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
@@ -56,7 +56,7 @@ PassResult run_pass(const std::vector<VoiceRecord>& records, int32_t groups, con
     testing::TempDir dir;
     for (const VoiceRecord& r : records) {
         if (r.group >= 0 && taken.count(r.group)) {
-            EXPECT_EQ(::mkdir((dir / name_of(r)).c_str(), 0755), 0);
+            EXPECT_TRUE(testing::make_directory(dir / name_of(r)));
         }
     }
     PassResult result;
