@@ -62,7 +62,6 @@ void replace_all(std::string& text, const std::string& from, const std::string& 
     }
 }
 
-
 // The run's output as "out" lines, with the corpus root replaced by a token.
 // A Windows build prints "\" between path components and may end lines with
 // CR LF; both are brought to the form the expected files use. No log of the

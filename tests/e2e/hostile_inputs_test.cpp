@@ -61,9 +61,7 @@ Bytes one_voice_log() {
     return VgmWriter(0x150).ym2612_voice(0, kFirst).ym2612_key_on(0).wait(735).ym2612_key_off(0).end().bytes();
 }
 
-Bytes second_voice_log() {
-    return VgmWriter(0x150).ym2612_voice(2, kSecond).ym2612_key_on(2).wait(735).end().bytes();
-}
+Bytes second_voice_log() { return VgmWriter(0x150).ym2612_voice(2, kSecond).ym2612_key_on(2).wait(735).end().bytes(); }
 
 // The gzip trailer is CRC-32 then ISIZE, both little-endian, in the last 8 bytes.
 Bytes with_trailer_size(Bytes member, uint32_t size) {
@@ -168,10 +166,14 @@ std::vector<Row> rows() {
     r.push_back({"GzipMagicAlone", file("two.vgz", {0x1F, 0x8B}), no_vgm("two.vgz") + found(0), {}});
     r.push_back({"ThreeBytes", file("three.vgm", text("Vgm")), no_vgm("three.vgm") + found(0), {}});
     r.push_back({"IdentifierAlone", file("ident.vgm", text("Vgm ")), no_vgm("ident.vgm") + found(0), {}});
-    r.push_back({"HeaderCutBeforeTheDataOffset", file("cut.vgm", Bytes(header.begin(), header.begin() + 0x37)),
-                 no_vgm("cut.vgm") + found(0), {}});
-    r.push_back({"HeaderOf0x38Bytes", file("least.vgm", Bytes(header.begin(), header.begin() + 0x38)),
-                 processing("least.vgm") + found(0), {}});
+    r.push_back({"HeaderCutBeforeTheDataOffset",
+                 file("cut.vgm", Bytes(header.begin(), header.begin() + 0x37)),
+                 no_vgm("cut.vgm") + found(0),
+                 {}});
+    r.push_back({"HeaderOf0x38Bytes",
+                 file("least.vgm", Bytes(header.begin(), header.begin() + 0x38)),
+                 processing("least.vgm") + found(0),
+                 {}});
     r.push_back({"HeaderOnly", file("header.vgm", header), processing("header.vgm") + found(0), {}});
 
     // Not a regular file, or not there.
@@ -180,9 +182,12 @@ std::vector<Row> rows() {
                      fs::create_directory(dir + "/folder.vgm");
                      return std::vector<std::string>{"folder.vgm"};
                  },
-                 cant_open("folder.vgm") + found(0), {}});
-    r.push_back({"MissingFile", [](const std::string&) { return std::vector<std::string>{"missing.vgm"}; },
-                 cant_open("missing.vgm") + found(0), {}});
+                 cant_open("folder.vgm") + found(0),
+                 {}});
+    r.push_back({"MissingFile",
+                 [](const std::string&) { return std::vector<std::string>{"missing.vgm"}; },
+                 cant_open("missing.vgm") + found(0),
+                 {}});
     r.push_back({"FifoNamedLikeALog",
                  [](const std::string& dir) {
                      if (!testing::make_fifo(dir + "/pipe.vgm")) throw std::runtime_error("mkfifo");
@@ -215,32 +220,46 @@ std::vector<Row> rows() {
                      fs::resize_file(dir + "/big.vgm", 0x80000000u);  // sparse: no disk space used
                      return std::vector<std::string>{"big.vgm"};
                  },
-                 cant_alloc("big.vgm") + found(0), {}});
+                 cant_alloc("big.vgm") + found(0),
+                 {}});
 
     // Lying or damaged gzip trailers: the last four bytes are the announced size.
     Bytes bad_crc = stored_gzip(log);
     bad_crc[bad_crc.size() - 8] ^= 0xFF;
     r.push_back({"GzipWrongCrc", file("crc.vgz", bad_crc), processing("crc.vgz") + found(1), {{"crc_0.vpf", kFirst}}});
-    r.push_back({"GzipTrailerSmallerThanTheLog", file("small.vgz", with_trailer_size(gzip_member(log), 0x40)),
-                 processing("small.vgz") + found(0), {}});
+    r.push_back({"GzipTrailerSmallerThanTheLog",
+                 file("small.vgz", with_trailer_size(gzip_member(log), 0x40)),
+                 processing("small.vgz") + found(0),
+                 {}});
     r.push_back({"GzipTrailerLargerThanTheLog",
                  file("large.vgz", with_trailer_size(gzip_member(log), static_cast<uint32_t>(log.size()) + 100000)),
-                 processing("large.vgz") + found(1), {{"large_0.vpf", kFirst}}});
-    r.push_back({"GzipZeroTrailer", file("zero.vgz", with_trailer_size(gzip_member(log), 0)),
-                 no_vgm("zero.vgz") + found(0), {}});
-    r.push_back({"GzipTrailerOf2GiB", file("huge.vgz", with_trailer_size(gzip_member(log), 0x80000000u)),
-                 cant_alloc("huge.vgz") + found(0), {}});
-    r.push_back({"GzipTrailerOf4GiBMinusOne", file("huge.vgz", with_trailer_size(gzip_member(log), 0xFFFFFFFFu)),
-                 cant_alloc("huge.vgz") + found(0), {}});
+                 processing("large.vgz") + found(1),
+                 {{"large_0.vpf", kFirst}}});
+    r.push_back({"GzipZeroTrailer",
+                 file("zero.vgz", with_trailer_size(gzip_member(log), 0)),
+                 no_vgm("zero.vgz") + found(0),
+                 {}});
+    r.push_back({"GzipTrailerOf2GiB",
+                 file("huge.vgz", with_trailer_size(gzip_member(log), 0x80000000u)),
+                 cant_alloc("huge.vgz") + found(0),
+                 {}});
+    r.push_back({"GzipTrailerOf4GiBMinusOne",
+                 file("huge.vgz", with_trailer_size(gzip_member(log), 0xFFFFFFFFu)),
+                 cant_alloc("huge.vgz") + found(0),
+                 {}});
     // Accepted, yet only what the file can deliver is reserved.
-    r.push_back({"GzipTrailerJustBelow2GiB", file("claim.vgz", with_trailer_size(gzip_member(log), 0x7FFFFFFFu)),
-                 processing("claim.vgz") + found(1), {{"claim_0.vpf", kFirst}}});
+    r.push_back({"GzipTrailerJustBelow2GiB",
+                 file("claim.vgz", with_trailer_size(gzip_member(log), 0x7FFFFFFFu)),
+                 processing("claim.vgz") + found(1),
+                 {{"claim_0.vpf", kFirst}}});
     {
         // Without its last byte the trailer reads CRC byte 3 then ISIZE bytes
         // 0-2: ISIZE * 256 plus a byte, more than the log, which arrives whole.
         const Bytes member = stored_gzip(log);
-        r.push_back({"GzipTrailerCutByOneByte", file("cut1.vgz", Bytes(member.begin(), member.end() - 1)),
-                     processing("cut1.vgz") + found(1), {{"cut1_0.vpf", kFirst}}});
+        r.push_back({"GzipTrailerCutByOneByte",
+                     file("cut1.vgz", Bytes(member.begin(), member.end() - 1)),
+                     processing("cut1.vgz") + found(1),
+                     {{"cut1_0.vpf", kFirst}}});
         // Without three, ISIZE byte 0 becomes the top byte: a log of 0x??90
         // bytes then announces 2^31 or more.
         Bytes padded = log;
@@ -248,7 +267,8 @@ std::vector<Row> rows() {
         const Bytes padded_member = stored_gzip(padded);
         r.push_back({"GzipTrailerCutByThreeBytes",
                      file("cut3.vgz", Bytes(padded_member.begin(), padded_member.end() - 3)),
-                     cant_alloc("cut3.vgz") + found(0), {}});
+                     cant_alloc("cut3.vgz") + found(0),
+                     {}});
     }
     {
         // The voice's registers in the first member, its key-on in the second.
@@ -256,12 +276,15 @@ std::vector<Row> rows() {
         const Bytes registers = VgmWriter(0x150).ym2612_voice(0, kFirst).bytes();
         const Bytes key_on = VgmWriter().ym2612_key_on(0).ym2612_key_off(0).end().commands();
         const Bytes long_tail = concat(key_on, Bytes(1000, 0x00));
-        r.push_back({"TwoGzipMembers", file("two.vgz", concat(gzip_member(registers), gzip_member(long_tail))),
-                     processing("two.vgz") + found(1), {{"two_0.vpf", kFirst}}});
+        r.push_back({"TwoGzipMembers",
+                     file("two.vgz", concat(gzip_member(registers), gzip_member(long_tail))),
+                     processing("two.vgz") + found(1),
+                     {{"two_0.vpf", kFirst}}});
         // A short second member announces only its own 7 bytes.
         r.push_back({"TwoGzipMembersWithAShortSecond",
                      file("short.vgz", concat(gzip_member(registers), gzip_member(key_on))),
-                     no_vgm("short.vgz") + found(0), {}});
+                     no_vgm("short.vgz") + found(0),
+                     {}});
     }
     {
         // A stored member cut right after a data block's length field: the
@@ -271,12 +294,15 @@ std::vector<Row> rows() {
         const Bytes block_header{0x67, 0x66, 0x00, 0x00, 0x10, 0x00, 0x00};
         const Bytes member = stored_gzip(concat(concat(keyed, block_header), Bytes(200, 0x80)));
         const size_t cut = 10 + 5 + keyed.size() + block_header.size();  // gzip header, stored block header
-        r.push_back({"TruncatedGzipMember", file("torn.vgz", Bytes(member.begin(), member.begin() + cut)),
-                     processing("torn.vgz") + found(1), {{"torn_0.vpf", kFirst}}});
+        r.push_back({"TruncatedGzipMember",
+                     file("torn.vgz", Bytes(member.begin(), member.begin() + cut)),
+                     processing("torn.vgz") + found(1),
+                     {{"torn_0.vpf", kFirst}}});
     }
     r.push_back({"GzipMemberFollowedByJunk",
                  file("junk.vgz", concat(gzip_member(log), Bytes{'j', 'u', 'n', 'k', 0x00, 0x10, 0x00, 0x00})),
-                 processing("junk.vgz") + found(1), {{"junk_0.vpf", kFirst}}});
+                 processing("junk.vgz") + found(1),
+                 {{"junk_0.vpf", kFirst}}});
 
     // Data offsets and commands that point beyond the data.
     {
@@ -300,7 +326,8 @@ std::vector<Row> rows() {
                                        .ym2612_key_on(1)
                                        .end()
                                        .bytes()),
-                 processing("block.vgm") + found(1), {{"block_0.vpf", kFirst}}});
+                 processing("block.vgm") + found(1),
+                 {{"block_0.vpf", kFirst}}});
     r.push_back({"CommandCutAtTheEnd",
                  file("end.vgm", VgmWriter(0x150)
                                      .ym2612_voice(0, kFirst)
@@ -308,7 +335,8 @@ std::vector<Row> rows() {
                                      .ym2612_voice(1, kSecond)
                                      .raw({0x52, 0x28})
                                      .bytes()),
-                 processing("end.vgm") + found(1), {{"end_0.vpf", kFirst}}});
+                 processing("end.vgm") + found(1),
+                 {{"end_0.vpf", kFirst}}});
 
     {
         // Files are read into one buffer in turn. The second log is the first
@@ -322,12 +350,13 @@ std::vector<Row> rows() {
                          file("shorter.vgm", shorter)(dir);
                          return std::vector<std::string>{"longer.vgm", "shorter.vgm"};
                      },
-                     processing("longer.vgm") + processing("shorter.vgm") + found(1), {{"longer_0.vpf", kFirst}}});
+                     processing("longer.vgm") + processing("shorter.vgm") + found(1),
+                     {{"longer_0.vpf", kFirst}}});
     }
 
     // Random bytes: copied as they are, so never a log; only the size differs.
-    r.push_back({"RandomGarbageAnnouncingOver2GiB", file("noise.vgz", garbage(4096)),
-                 cant_alloc("noise.vgz") + found(0), {}});
+    r.push_back(
+        {"RandomGarbageAnnouncingOver2GiB", file("noise.vgz", garbage(4096)), cant_alloc("noise.vgz") + found(0), {}});
     r.push_back({"RandomGarbage", file("noise.vgz", garbage(4093)), no_vgm("noise.vgz") + found(0), {}});
     {
         Bytes fake = garbage(4093);
@@ -348,15 +377,29 @@ std::vector<Row> rows() {
                  "permission bits"});
     // A file may be created but not one byte written, or only part of the 42:
     // what was created is removed again.
-    r.push_back({"NoRoomForAnyByte", file("song.vgm", log), processing("song.vgm") + found(1) + cant_save("song_0.vpf"),
-                 {}, file_size_limit(0), "file size limits"});
-    r.push_back({"WriteFailsHalfWay", file("song.vgm", log), processing("song.vgm") + found(1) + cant_save("song_0.vpf"),
-                 {}, file_size_limit(21), "file size limits"});
-    r.push_back({"RoomForExactlyOneFile", file("song.vgm", log), processing("song.vgm") + found(1),
-                 {{"song_0.vpf", kFirst}}, file_size_limit(42), "file size limits"});
-    r.push_back({"OutputNameTakenByADirectory",
-                 and_then(file("song.vgm", log), [](const std::string& dir) { fs::create_directory(dir + "/song_0.vpf"); }),
-                 processing("song.vgm") + found(1) + cant_save("song_0.vpf"), {}});
+    r.push_back({"NoRoomForAnyByte",
+                 file("song.vgm", log),
+                 processing("song.vgm") + found(1) + cant_save("song_0.vpf"),
+                 {},
+                 file_size_limit(0),
+                 "file size limits"});
+    r.push_back({"WriteFailsHalfWay",
+                 file("song.vgm", log),
+                 processing("song.vgm") + found(1) + cant_save("song_0.vpf"),
+                 {},
+                 file_size_limit(21),
+                 "file size limits"});
+    r.push_back({"RoomForExactlyOneFile",
+                 file("song.vgm", log),
+                 processing("song.vgm") + found(1),
+                 {{"song_0.vpf", kFirst}},
+                 file_size_limit(42),
+                 "file size limits"});
+    r.push_back(
+        {"OutputNameTakenByADirectory",
+         and_then(file("song.vgm", log), [](const std::string& dir) { fs::create_directory(dir + "/song_0.vpf"); }),
+         processing("song.vgm") + found(1) + cant_save("song_0.vpf"),
+         {}});
     r.push_back({"OutputNameLinksToAFullDevice",
                  and_then(file("song.vgm", log),
                           [](const std::string& dir) { fs::create_symlink("/dev/full", dir + "/song_0.vpf"); }),
@@ -368,7 +411,9 @@ std::vector<Row> rows() {
     // Blanks, dots, UTF-8 and a Latin-1 byte: printed as given, named by the
     // part before the first dot with blanks made "_".
     const std::string odd = "Th\xE9me d'\xC3\xA9t\xC3\xA9 .final.v2.vgz";
-    r.push_back({"NameWithBlanksDotsAndNonAscii", file(odd, gzip_member(log)), processing(odd) + found(1),
+    r.push_back({"NameWithBlanksDotsAndNonAscii",
+                 file(odd, gzip_member(log)),
+                 processing(odd) + found(1),
                  {{"Th\xE9me_d'\xC3\xA9t\xC3\xA9__0.vpf", kFirst}}});
 
     // One run over a mix: each bad file is reported and the next one is read.

@@ -172,7 +172,7 @@ TEST(FuzzRegressionFolder, HoldsTheHostileInputs) {
 }
 
 class FuzzRegression : public ::testing::TestWithParam<std::string> {
-protected:
+   protected:
     Bytes input() const { return testing::read_file(regressions_directory() + "/" + GetParam()); }
 };
 
@@ -183,8 +183,8 @@ TEST_P(FuzzRegression, ReplayPrintsOneLineAndStaysWithinTheInput) {
 
     const bool is_log = data.size() >= 0x38 && starts_with(data, "Vgm ");
     EXPECT_EQ(got.accepted, is_log);
-    EXPECT_EQ(got.printed, is_log ? processing_line(path, data[0x09], data[0x08])
-                                  : "ERR: No VGM found in file '" + path + "'\n");
+    EXPECT_EQ(got.printed,
+              is_log ? processing_line(path, data[0x09], data[0x08]) : "ERR: No VGM found in file '" + path + "'\n");
     expect_valid_voices(got.voices, data.size());
 }
 

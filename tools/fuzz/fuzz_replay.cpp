@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool is_log = size >= kHeaderBytes && fuzz::starts_with(data, size, "Vgm ");
     fuzz::check(accepted == is_log, "a log is accepted exactly when it has the identifier and a full header");
-    const std::string expected = is_log ? fuzz::processing_line(kPath, data[0x09], data[0x08])
-                                        : "ERR: No VGM found in file '" + kPath + "'\n";
+    const std::string expected =
+        is_log ? fuzz::processing_line(kPath, data[0x09], data[0x08]) : "ERR: No VGM found in file '" + kPath + "'\n";
     fuzz::check(printed == expected, "exactly one line, the processing line or the refusal");
 
     fuzz::check_voice_list(state->voices, size);

@@ -5,14 +5,14 @@
 // compressed, and one inflates far beyond what its compressed size vouches for,
 // so that the loader's buffer has to grow.
 
+#include <zlib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
-
-#include <zlib.h>
 
 #include "pipeline_input.h"
 #include "vgm_writer.h"
@@ -71,12 +71,12 @@ Bytes dac_song(uint32_t version) {
     log.raw({0xE0, 0x00, 0x00, 0x00, 0x00});
     for (uint8_t n = 0; n < 16; ++n) log.raw({static_cast<uint8_t>(0x80 | n)});
     log.ym2612_key_on(5);
-    log.raw({0x90, 0x00, 0x02, 0x00, 0x2A});                                // stream setup
-    log.raw({0x91, 0x00, 0x00, 0x01, 0x00});                                // stream data
-    log.raw({0x92, 0x00, 0x40, 0x1F, 0x00, 0x00});                          // stream frequency
+    log.raw({0x90, 0x00, 0x02, 0x00, 0x2A});                                      // stream setup
+    log.raw({0x91, 0x00, 0x00, 0x01, 0x00});                                      // stream data
+    log.raw({0x92, 0x00, 0x40, 0x1F, 0x00, 0x00});                                // stream frequency
     log.raw({0x93, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x60, 0x00, 0x00, 0x00});  // stream start
-    log.raw({0x95, 0x00, 0x00, 0x00, 0x00});                                // fast start
-    log.raw({0x94, 0x00});                                                  // stream stop
+    log.raw({0x95, 0x00, 0x00, 0x00, 0x00});                                      // fast start
+    log.raw({0x94, 0x00});                                                        // stream stop
     log.ym2612(0, 0x2B, 0x00).ym2612_key_on(5).wait(100);
     return log.end().bytes();
 }
@@ -181,7 +181,8 @@ int main(int argc, char** argv) {
     save(dir, "two-members.vgz", concat(gzip_member(first), gzip_member(second)));
     save(dir, "member-then-junk.vgz", concat(gzip_member(ym2151), Bytes{'j', 'u', 'n', 'k', 0x00, 0x10, 0x00, 0x00}));
     const Bytes packed = gzip_member(ym2612);
-    save(dir, "truncated-member.vgz", Bytes(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packed.size() / 2)));
+    save(dir, "truncated-member.vgz",
+         Bytes(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packed.size() / 2)));
 
     save(dir, "large-v150.vgm", large_song());
     save(dir, "large-v150.vgz", gzip_member(large_song()));
@@ -194,8 +195,8 @@ int main(int argc, char** argv) {
     // Several logs in one input for fuzz_pipeline; the same voice twice at
     // different volumes across files.
     const Bytes separator(timbrex::fuzz::kLogSeparator.begin(), timbrex::fuzz::kLogSeparator.end());
-    save(dir, "pipeline-three-logs.bin", concat(concat(concat(ym2612, separator), concat(ym2151, separator)),
-                                                 skipped_commands(0x150)));
+    save(dir, "pipeline-three-logs.bin",
+         concat(concat(concat(ym2612, separator), concat(ym2151, separator)), skipped_commands(0x150)));
     save(dir, "pipeline-plain-and-gzip.bin", concat(concat(gzip_member(dac_song(0x150)), separator), ym2612));
     return 0;
 }
