@@ -41,7 +41,7 @@ uint32_t read_trailer(std::FILE* file, long long file_length) {
 // A plain log, or data that is neither a log nor gzip: copied as it is, no
 // more than the file holds.
 LogReadStatus read_plain(std::FILE* file, uint64_t announced, uint64_t file_length, LogBuffer& log) {
-    const size_t capacity = static_cast<size_t>(std::min(announced, file_length));
+    const auto capacity = static_cast<size_t>(std::min(announced, file_length));
     if (!reserve_log_bytes(log, capacity)) return LogReadStatus::cannot_allocate;
     log.length = capacity == 0 ? 0 : std::fread(log.bytes.get(), 1, capacity, file);
     return LogReadStatus::ok;
@@ -50,7 +50,7 @@ LogReadStatus read_plain(std::FILE* file, uint64_t announced, uint64_t file_leng
 // The compressed file is held whole while it inflates, so that complete
 // members can be inflated in one call each.
 LogReadStatus read_gzip(std::FILE* file, uint64_t announced, uint64_t file_length, LogBuffer& log) {
-    const size_t file_bytes = static_cast<size_t>(file_length);
+    const auto file_bytes = static_cast<size_t>(file_length);
     const std::unique_ptr<uint8_t[]> compressed(new (std::nothrow) uint8_t[file_bytes == 0 ? 1 : file_bytes]);
     if (!compressed) return LogReadStatus::cannot_allocate;
     const size_t got = std::fread(compressed.get(), 1, file_bytes, file);
@@ -90,8 +90,8 @@ LogReadStatus read_log(const std::string& path, LogBuffer& log) {
     if (size < 0) return LogReadStatus::cannot_allocate;
 
     std::rewind(file.get());
-    const uint64_t announced = static_cast<uint64_t>(size);
-    const uint64_t length = static_cast<uint64_t>(file_length);
+    const auto announced = static_cast<uint64_t>(size);
+    const auto length = static_cast<uint64_t>(file_length);
     return starts_gzip_member(head, head_length) ? read_gzip(file.get(), announced, length, log)
                                                  : read_plain(file.get(), announced, length, log);
 }
