@@ -1,7 +1,6 @@
 #pragma once
 // Inflating complete gzip members in one call each with libdeflate, which is
-// about twice as fast as zlib's streaming inflater. Built only where libdeflate
-// is found.
+// faster than zlib's streaming inflater. Built only where libdeflate is found.
 
 #include <cstddef>
 #include <cstdint>
