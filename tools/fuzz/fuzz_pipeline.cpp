@@ -19,6 +19,7 @@
 #include "fuzz_support.h"
 #include "output/grouping.h"
 #include "output/output_pass.h"
+#include "output/voice_file.h"
 #include "pipeline_input.h"
 #include "vgm/vgm_loader.h"
 #include "voice/capture_state.h"
