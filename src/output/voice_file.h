@@ -20,7 +20,7 @@ VoiceFileBytes voice_file_bytes(const VoiceRecord& voice);
 // written or closed; nothing short is left behind then.
 bool write_voice_file(const VoiceRecord& voice, const std::string& path);
 
-// "<directory>/<prefix><group>.vpf"
+// "<directory><separator><prefix><group>.vpf" with the system's separator, "/" or "\".
 std::string output_file_name(const std::string& directory, const std::string& prefix, int32_t group);
 
 }  // namespace timbrex
