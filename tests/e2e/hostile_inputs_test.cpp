@@ -45,10 +45,7 @@ std::string cant_save(const std::string& name) {
     return "ERR: Can't save file '{dir}" + std::string(1, testing::kSeparator) + name + "'\n";
 }
 
-Bytes concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using testing::concat;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 

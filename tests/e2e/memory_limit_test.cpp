@@ -38,25 +38,13 @@ constexpr bool kSanitized =
 
 constexpr long kLimitKib = 1000000;
 
-Bytes noise(size_t n) {
-    Bytes data(n);
-    uint32_t x = 0x9E3779B9u;
-    for (uint8_t& byte : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        byte = static_cast<uint8_t>(x);
-    }
-    return data;
-}
-
 // About 2 MB compressed and 14 MB inflated: a sample block that does not
 // compress, a long stretch of FM writes that does, and a voice at each end, so
 // that a read that stopped early loses the second instrument.
 Bytes big_log() {
     VgmWriter log(0x150);
     log.ym2612_voice(0, testing::sample_voice(1, 4)).ym2612_key_on(0).wait(735);
-    log.data_block(0x00, noise(1900000));
+    log.data_block(0x00, testing::noise_bytes(1900000, 0x9E3779B9u));
     for (int i = 0; i < 2000000; ++i) {
         log.ym2612(0, 0xA4, static_cast<uint8_t>(i & 0x3F)).wait(static_cast<uint16_t>(1 + i % 7));
     }

@@ -192,4 +192,27 @@ Bytes read_file(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+Bytes concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes pattern_bytes(size_t n, uint8_t salt) {
+    Bytes data(n);
+    for (size_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>((i * 31 + salt) ^ (i >> 7));
+    return data;
+}
+
+Bytes noise_bytes(size_t n, uint32_t seed) {
+    Bytes data(n);
+    uint32_t x = seed;
+    for (uint8_t& byte : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        byte = static_cast<uint8_t>(x);
+    }
+    return data;
+}
+
 }  // namespace timbrex::testing

@@ -60,6 +60,16 @@ VoiceRecord sample_voice(uint32_t variant, int32_t alg, int32_t carrier_tl = 0);
 // The chip's 3-bit detune code for a signed detune.
 uint8_t detune_code(int32_t dt);
 
+// `a` followed by `b`.
+Bytes concat(Bytes a, const Bytes& b);
+
+// `n` bytes that compress well yet are not all alike, varied by `salt`.
+Bytes pattern_bytes(size_t n, uint8_t salt);
+
+// `n` bytes that do not compress, the same on every run: an xorshift stream
+// started from `seed` (not 0).
+Bytes noise_bytes(size_t n, uint32_t seed);
+
 // One gzip member holding `data`.
 Bytes gzip_member(const Bytes& data);
 

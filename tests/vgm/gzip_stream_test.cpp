@@ -12,16 +12,8 @@ namespace {
 using testing::Bytes;
 using testing::gzip_member;
 
-Bytes pattern(size_t n, uint8_t salt) {
-    Bytes data(n);
-    for (size_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>((i * 31 + salt) ^ (i >> 7));
-    return data;
-}
-
-Bytes concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using testing::concat;
+using testing::pattern_bytes;
 
 // Inflates `file_bytes` into a buffer that starts with `capacity` bytes.
 Bytes inflate_all(const Bytes& file_bytes, size_t limit, size_t capacity) {
@@ -42,21 +34,21 @@ Bytes read_through(const Bytes& file_bytes, size_t limit) {
 }
 
 TEST(GzipStream, OneMemberInflatesExactly) {
-    const Bytes data = pattern(300000, 2);
+    const Bytes data = pattern_bytes(300000, 2);
     EXPECT_EQ(read_through(gzip_member(data), data.size()), data);
     EXPECT_EQ(read_through(gzip_member(data), 1234), Bytes(data.begin(), data.begin() + 1234));
 }
 
 TEST(GzipStream, ConsecutiveMembersAreReadOneAfterAnother) {
-    const Bytes a = pattern(70000, 3);
-    const Bytes b = pattern(90000, 4);
-    const Bytes c = pattern(10, 5);
+    const Bytes a = pattern_bytes(70000, 3);
+    const Bytes b = pattern_bytes(90000, 4);
+    const Bytes c = pattern_bytes(10, 5);
     const Bytes file = concat(concat(gzip_member(a), gzip_member(b)), gzip_member(c));
     EXPECT_EQ(read_through(file, 1 << 20), concat(concat(a, b), c));
 }
 
 TEST(GzipStream, DamageKeepsEverythingDecodedBeforeIt) {
-    const Bytes data = pattern(100000, 8);
+    const Bytes data = pattern_bytes(100000, 8);
     Bytes member = gzip_member(data);
 
     Bytes truncated(member.begin(), member.begin() + static_cast<long>(member.size() / 2));
@@ -71,12 +63,12 @@ TEST(GzipStream, DamageKeepsEverythingDecodedBeforeIt) {
 
     Bytes bad_length = member;
     bad_length[bad_length.size() - 1] ^= 0x01;
-    EXPECT_EQ(read_through(concat(bad_length, gzip_member(pattern(10, 9))), 1 << 20), data)
+    EXPECT_EQ(read_through(concat(bad_length, gzip_member(pattern_bytes(10, 9))), 1 << 20), data)
         << "a member that fails its check ends the read";
 }
 
 TEST(GzipStream, TrailingGarbageAfterAMemberIsIgnored) {
-    const Bytes data = pattern(5000, 10);
+    const Bytes data = pattern_bytes(5000, 10);
     EXPECT_EQ(read_through(concat(gzip_member(data), Bytes{'j', 'u', 'n', 'k', 0x1F}), 1 << 20), data);
     EXPECT_EQ(read_through(concat(gzip_member(data), Bytes{0x1F, 0x8B}), 1 << 20), data)
         << "a bare magic with nothing behind it adds nothing";

@@ -22,16 +22,8 @@ namespace {
 
 using testing::Bytes;
 
-Bytes pattern(size_t n, uint8_t salt) {
-    Bytes data(n);
-    for (size_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>((i * 31 + salt) ^ (i >> 7));
-    return data;
-}
-
-Bytes concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using testing::concat;
+using testing::pattern_bytes;
 
 void put_le32(Bytes& out, uint32_t value) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -113,8 +105,8 @@ struct Row {
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 std::vector<Row> rows() {
-    const Bytes data = pattern(100000, 1);
-    const Bytes other = pattern(70000, 2);
+    const Bytes data = pattern_bytes(100000, 1);
+    const Bytes other = pattern_bytes(70000, 2);
     const Bytes first = member(data);
     const Bytes second = member(other);
     const Bytes empty = member(Bytes{});

@@ -25,11 +25,7 @@ using timbrex::testing::gzip_member;
 using timbrex::testing::sample_voice;
 using timbrex::testing::VgmWriter;
 
-Bytes concat(const Bytes& a, const Bytes& b) {
-    Bytes out(a);
-    out.insert(out.end(), b.begin(), b.end());
-    return out;
-}
+using timbrex::testing::concat;
 
 // Three YM2612 voices over both ports, keyed on and off, one of them at two
 // volumes so that grouping has a louder and a quieter member to choose from.
@@ -99,14 +95,7 @@ Bytes skipped_commands(uint32_t version) {
 // on before and after it.
 Bytes large_song() {
     VgmWriter log(0x150);
-    Bytes noise(80 * 1024);
-    uint32_t x = 0x2545F491u;
-    for (uint8_t& byte : noise) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        byte = static_cast<uint8_t>(x);
-    }
+    const Bytes noise = timbrex::testing::noise_bytes(80 * 1024, 0x2545F491u);
     log.ym2612_voice(0, sample_voice(50, 1, 2)).ym2612_key_on(0);
     log.data_block(0x00, noise);
     log.ym2612_voice(3, sample_voice(51, 6, 2)).ym2612_key_on(3);
