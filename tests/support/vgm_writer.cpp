@@ -203,9 +203,9 @@ Bytes pattern_bytes(size_t n, uint8_t salt) {
     return data;
 }
 
-Bytes noise_bytes(size_t n, uint32_t seed) {
+Bytes noise_bytes(size_t n, uint32_t start) {
     Bytes data(n);
-    uint32_t x = seed;
+    uint32_t x = start;
     for (uint8_t& byte : data) {
         x ^= x << 13;
         x ^= x >> 17;

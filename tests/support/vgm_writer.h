@@ -67,8 +67,8 @@ Bytes concat(Bytes a, const Bytes& b);
 Bytes pattern_bytes(size_t n, uint8_t salt);
 
 // `n` bytes that do not compress, the same on every run: an xorshift stream
-// started from `seed` (not 0).
-Bytes noise_bytes(size_t n, uint32_t seed);
+// started from `start` (not 0).
+Bytes noise_bytes(size_t n, uint32_t start);
 
 // One gzip member holding `data`.
 Bytes gzip_member(const Bytes& data);
