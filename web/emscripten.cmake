@@ -18,3 +18,5 @@ set(TIMBREX_LIBDEFLATE OFF CACHE BOOL "" FORCE)
 # Without it a throw (std::bad_alloc included) aborts the module.
 add_compile_options(-fexceptions)
 add_link_options(-fexceptions)
+# The wasm unit tests are registered from web/; ctest finds them from the top.
+enable_testing()
