@@ -35,6 +35,7 @@
       case 'diagnostic':
         break;
       case 'done':
+        state.memoryBytes = message.memoryBytes;
         finish(message.instruments);
         break;
       case 'error':

@@ -68,6 +68,7 @@ async function harvestThrough(selector, paths, timeout = 300000) {
     zip: Array.from(window.timbrexPage.buildZip()),
     cards: document.querySelectorAll('#cards .card').length,
     progress: document.getElementById('progress-text').textContent,
+    memoryBytes: window.timbrexPage.memoryBytes,
   }));
 }
 
@@ -205,7 +206,11 @@ for (const name of ['real-logs', 'bench-logs']) {
       assert.deepEqual(normalise(result.lines, `/input/${name}/`), normalise(expected.lines, `${printedFolder}/`));
       const files = unzip(result.zip);
       assertSameFiles(files, expected.files);
-      console.log(`${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal`);
+      // The logs are read from the dropped files one at a time: the module's memory stays below the drop's size.
+      const dropBytes = execFileSync('du', ['-sb', folder], { encoding: 'utf8' }).split('\t')[0];
+      console.log(`${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal; ` +
+        `wasm memory ${result.memoryBytes} bytes for a drop of ${dropBytes}`);
+      if (Number(dropBytes) > 20 * 1024 * 1024) assert.ok(result.memoryBytes < Number(dropBytes));
     });
 }
 
