@@ -211,6 +211,18 @@ for (const name of ['real-logs', 'bench-logs']) {
       console.log(`${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal; ` +
         `wasm memory ${result.memoryBytes} bytes for a drop of ${dropBytes}`);
       if (Number(dropBytes) > 20 * 1024 * 1024) assert.ok(result.memoryBytes < Number(dropBytes));
+
+      // Filtered by a source log, the cards are that log's instruments; sorted by source, in byte order of the logs.
+      const source = result.instruments[result.instruments.length - 1].source;
+      await page.select('#filter-source', source);
+      const shown = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.source));
+      assert.equal(shown.length, result.instruments.filter((i) => i.source === source).length);
+      assert.ok(shown.every((s) => s === source));
+      await page.select('#filter-source', '');
+      await page.select('#sort', 'source');
+      const bySource = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.source));
+      const bytes = (s) => Buffer.from(s, 'utf8');
+      for (let i = 1; i < bySource.length; ++i) assert.ok(Buffer.compare(bytes(bySource[i - 1]), bytes(bySource[i])) <= 0);
     });
 }
 
