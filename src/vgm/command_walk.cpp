@@ -198,7 +198,7 @@ void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, u
             // Data block: the whole block is skipped; its length is unsigned 32-bit
             // and the sum is 64-bit, so a huge length ends the walk rather than wrapping.
             if (position + kDataBlockHeader > size) return;
-            length = kDataBlockHeader + read_le32(buffer, position + 3);
+            length = kDataBlockHeader + read_le32(buffer + position, 3);
         }
         if (position + length > size) return;  // operands cut off: not executed
         execute_chip_write(state, buffer + position, file_index);

@@ -1,0 +1,20 @@
+# Settings of the browser build, read before the libraries are looked for.
+# zlib (and game-music-emu, for the audio preview) are built with emscripten
+# from Debian's source packages at configure time; emscripten's own ports
+# would download them.
+set(TIMBREX_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where the C libraries of the browser build are installed")
+if(NOT EXISTS ${TIMBREX_WEB_DEPS}/lib/libz.a)
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/web/build-deps ${TIMBREX_WEB_DEPS} ${CMAKE_BINARY_DIR}/deps-work
+                  RESULT_VARIABLE deps_built)
+  if(NOT deps_built EQUAL 0)
+    message(FATAL_ERROR "the C libraries of the browser build could not be built (see above)")
+  endif()
+endif()
+set(ZLIB_INCLUDE_DIR ${TIMBREX_WEB_DEPS}/include CACHE PATH "zlib built with emscripten" FORCE)
+set(ZLIB_LIBRARY ${TIMBREX_WEB_DEPS}/lib/libz.a CACHE FILEPATH "zlib built with emscripten" FORCE)
+
+# libdeflate is not built for the browser: zlib inflates everything there.
+set(TIMBREX_LIBDEFLATE OFF CACHE BOOL "" FORCE)
+# Without it a throw (std::bad_alloc included) aborts the module.
+add_compile_options(-fexceptions)
+add_link_options(-fexceptions)

@@ -1,0 +1,266 @@
+// The page end to end in headless Chromium, opened from file:// as a user
+// opens it: logs fed through its file inputs, results read back from the
+// page and compared with what the command-line program prints and writes.
+//
+// Environment: TIMBREX_SITE (the built site folder), TIMBREX_CLI (the native
+// program), TIMBREX_SCREENSHOTS (where the screenshots go). The real-log
+// folders are looked for at ../shared from the repository and skipped when
+// absent.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const zlib = require('node:zlib');
+const { execFileSync } = require('node:child_process');
+const puppeteer = require('puppeteer-core');
+const fflate = require('fflate');
+
+const repo = path.resolve(__dirname, '..', '..');
+const site = path.resolve(process.env.TIMBREX_SITE || path.join(repo, 'build-web', 'site'));
+const cli = path.resolve(process.env.TIMBREX_CLI || path.join(repo, 'build', 'src', 'timbrex'));
+const screenshots = path.resolve(process.env.TIMBREX_SCREENSHOTS || path.join(repo, 'build-web', 'screenshots'));
+const shared = path.join(repo, '..', 'shared');
+const demo = path.join(repo, 'examples', 'demo.vgz');
+
+let browser;
+let page;
+const consoleErrors = [];
+
+function tempDir() {
+  return fs.mkdtempSync(path.join(os.tmpdir(), 'timbrex-page-'));
+}
+
+// The command line's run in a fresh folder: its printed lines and files.
+function runCli(args) {
+  const dir = tempDir();
+  const out = execFileSync(cli, args, { cwd: dir, encoding: 'latin1' });
+  const files = {};
+  for (const name of fs.readdirSync(dir).sort()) files[name] = fs.readFileSync(path.join(dir, name));
+  fs.rmSync(dir, { recursive: true, force: true });
+  return { lines: out.split('\n').filter((l) => l !== ''), files };
+}
+
+// The printed lines with the one thing allowed to differ, the spelling of a
+// path, cut down to what follows `root`.
+function normalise(lines, root) {
+  return lines.map((line) => line.split(`'${root}`).join("'"));
+}
+
+async function openPage() {
+  if (page) await page.close();
+  page = await browser.newPage();
+  page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
+  page.on('pageerror', (e) => consoleErrors.push(String(e)));
+  await page.setViewport({ width: 1280, height: 900 });
+  await page.goto(`file://${site}/index.html`);
+}
+
+async function harvestThrough(selector, paths, timeout = 300000) {
+  await openPage();
+  const input = await page.$(selector);
+  await input.uploadFile(...paths);
+  await page.waitForFunction(() => window.timbrexPage.finished, { timeout, polling: 200 });
+  return page.evaluate(() => ({
+    lines: window.timbrexPage.lines,
+    instruments: window.timbrexPage.instruments.map((i) => ({ fileName: i.fileName, source: i.source, saved: i.saved })),
+    zip: Array.from(window.timbrexPage.buildZip()),
+    cards: document.querySelectorAll('#cards .card').length,
+    progress: document.getElementById('progress-text').textContent,
+  }));
+}
+
+function unzip(bytes) {
+  const entries = fflate.unzipSync(Uint8Array.from(bytes));
+  const files = {};
+  for (const name of Object.keys(entries).sort()) files[name] = Buffer.from(entries[name]);
+  return files;
+}
+
+function assertSameFiles(actual, expected) {
+  assert.deepEqual(Object.keys(actual), Object.keys(expected));
+  for (const name of Object.keys(expected)) assert.ok(actual[name].equals(expected[name]), `${name} differs`);
+}
+
+test.before(async () => {
+  browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', `--user-data-dir=${tempDir()}`],
+  });
+});
+
+test.after(async () => {
+  if (browser) await browser.close();
+});
+
+test('the site is complete and under 1 MB', () => {
+  let bytes = 0;
+  const walk = (dir) => {
+    for (const entry of fs.readdirSync(dir, { withFileTypes: true })) {
+      const full = path.join(dir, entry.name);
+      if (entry.isDirectory()) walk(full);
+      else bytes += fs.statSync(full).size;
+    }
+  };
+  walk(site);
+  for (const name of ['index.html', 'page.js', 'worker-source.js', 'fflate.js', 'voice_draw.js']) {
+    assert.ok(fs.existsSync(path.join(site, name)), `${name} is missing`);
+  }
+  console.log(`site: ${bytes} bytes`);
+  assert.ok(bytes < 1024 * 1024, `the site is ${bytes} bytes`);
+});
+
+test('the demo gives the command line\'s 5 files, lines and cards; screenshots', async () => {
+  const expected = runCli([demo]);
+  const result = await harvestThrough('#file-input', [demo]);
+  assert.equal(result.cards, 5);
+  assert.deepEqual(result.instruments.map((i) => i.fileName), Object.keys(expected.files));
+  assert.ok(result.instruments.every((i) => i.saved && i.source === 'demo.vgz'));
+  assertSameFiles(unzip(result.zip), expected.files);
+  assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
+  assert.match(result.progress, /^1 of 1 logs read; 5 instruments\.$/);
+
+  // Every card carries its drawings and its bytes.
+  const cards = await page.evaluate(() => [...document.querySelectorAll('#cards .card')].map((card) => ({
+    ops: card.querySelectorAll('svg.algorithm [data-op]').length,
+    curves: card.querySelectorAll('svg.envelope polyline[data-op]').length,
+    rows: card.querySelectorAll('table tr').length,
+    hex: card.querySelector('.hex').textContent.split(' ').length,
+  })));
+  for (const card of cards) assert.deepEqual(card, { ops: 4, curves: 4, rows: 5, hex: 42 });
+
+  // Filter by algorithm, then sort by it.
+  const algs = await page.evaluate(() => window.timbrexPage.instruments.map((i) => i.voice.ALG));
+  await page.select('#filter-alg', String(algs[0]));
+  const filtered = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.alg));
+  assert.equal(filtered.length, algs.filter((a) => a === algs[0]).length);
+  assert.ok(filtered.every((a) => a === String(algs[0])));
+  await page.select('#filter-alg', '');
+  await page.select('#sort', 'alg');
+  const sorted = await page.$$eval('#cards .card', (list) => list.map((c) => Number(c.dataset.alg)));
+  assert.deepEqual(sorted, [...algs].sort((a, b) => a - b));
+  await page.select('#sort', 'group');
+
+  // Every control has a name a screen reader can say.
+  const unnamed = await page.evaluate(() => [...document.querySelectorAll('input, select, button')]
+    .filter((c) => !(c.labels && c.labels.length) && !c.getAttribute('aria-label') && !c.textContent.trim())
+    .map((c) => c.id || c.outerHTML));
+  assert.deepEqual(unnamed, []);
+
+  fs.mkdirSync(screenshots, { recursive: true });
+  await page.screenshot({ path: path.join(screenshots, 'desktop.png'), fullPage: true });
+  await page.setViewport({ width: 360, height: 740 });
+  const overflow = await page.evaluate(() => document.documentElement.scrollWidth);
+  assert.ok(overflow <= 360, `the page is ${overflow} px wide at 360 px`);
+  await page.screenshot({ path: path.join(screenshots, 'narrow.png'), fullPage: true });
+});
+
+test('broken logs give the command line\'s lines', async () => {
+  const dir = tempDir();
+  const gz = fs.readFileSync(demo);
+  const damaged = Buffer.from(gz);
+  for (let i = 40; i < 60; ++i) damaged[i] ^= 0x5a;
+  fs.writeFileSync(path.join(dir, 'a damaged.vgz'), damaged);
+  fs.writeFileSync(path.join(dir, 'b truncated.vgm'), zlib.gunzipSync(gz).subarray(0, 100));
+  fs.writeFileSync(path.join(dir, 'c not a log.vgm'), 'this is not a VGM log\n');
+  const names = ['a damaged.vgz', 'b truncated.vgm', 'c not a log.vgm'].map((n) => path.join(dir, n));
+  const expected = runCli(names);
+  const result = await harvestThrough('#file-input', [names[2], names[0], names[1]]);
+  assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, dir + '/'));
+  assert.ok(expected.lines.some((l) => l.startsWith('ERR: No VGM found')), expected.lines.join('\n'));
+  assertSameFiles(unzip(result.zip), expected.files);
+  fs.rmSync(dir, { recursive: true, force: true });
+});
+
+for (const name of ['real-logs', 'bench-logs']) {
+  const folder = path.join(shared, name);
+  test(`${name} dropped as a folder gives the command line's files and lines`,
+    { skip: !fs.existsSync(folder) && `${folder} is absent`, timeout: 900000 }, async () => {
+      const expected = runCli([`${folder}/*`]);
+      const result = await harvestThrough('#folder-input', [folder], 800000);
+      assert.deepEqual(normalise(result.lines, `/input/${name}/`), normalise(expected.lines, `${folder}/`));
+      const files = unzip(result.zip);
+      assertSameFiles(files, expected.files);
+      console.log(`${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal`);
+    });
+}
+
+// The connections of the eight algorithms as the chip manuals draw them,
+// operators numbered 1 to 4.
+const CONNECTIONS = [
+  { edges: ['1>2', '2>3', '3>4'], carriers: [4] },
+  { edges: ['1>3', '2>3', '3>4'], carriers: [4] },
+  { edges: ['1>4', '2>3', '3>4'], carriers: [4] },
+  { edges: ['1>2', '2>4', '3>4'], carriers: [4] },
+  { edges: ['1>2', '3>4'], carriers: [2, 4] },
+  { edges: ['1>2', '1>3', '1>4'], carriers: [2, 3, 4] },
+  { edges: ['1>2'], carriers: [2, 3, 4] },
+  { edges: [], carriers: [1, 2, 3, 4] },
+];
+
+test('each algorithm\'s diagram has its carriers and connections', async () => {
+  await openPage();
+  const drawn = await page.evaluate(() => [0, 1, 2, 3, 4, 5, 6, 7].map((alg) => {
+    const box = document.createElement('div');
+    box.innerHTML = window.TimbrexDraw.algorithmSvg(alg, 5);
+    document.body.append(box);
+    const svg = box.querySelector('svg');
+    const result = {
+      edges: [...svg.querySelectorAll('line[data-from]')].map((l) => `${l.dataset.from}>${l.dataset.to}`).sort(),
+      carriers: [...svg.querySelectorAll('[data-carrier]')].map((g) => Number(g.dataset.op)).sort(),
+      outputs: [...svg.querySelectorAll('line[data-output]')].map((l) => Number(l.dataset.output)).sort(),
+      ops: [...svg.querySelectorAll('g[data-op]')].map((g) => g.textContent).sort().join(''),
+      feedback: svg.querySelector('[data-feedback]').dataset.feedback,
+      onScreen: svg.getBBox().width > 0,
+    };
+    box.remove();
+    return result;
+  }));
+  drawn.forEach((d, alg) => {
+    assert.deepEqual(d.edges, CONNECTIONS[alg].edges, `algorithm ${alg}`);
+    assert.deepEqual(d.carriers, CONNECTIONS[alg].carriers, `algorithm ${alg}`);
+    assert.deepEqual(d.outputs, CONNECTIONS[alg].carriers, `algorithm ${alg}`);
+    assert.equal(d.ops, '1234');
+    assert.equal(d.feedback, '5');
+    assert.ok(d.onScreen);
+  });
+});
+
+test('an envelope with AR 31 rises at once; one with RR 15 falls fastest', async () => {
+  await openPage();
+  const drawn = await page.evaluate(() => {
+    const op = (number, fields) => Object.assign({ number, MUL: 1, DT: 0, TL: 0, RS: 0, AR: 31, DR: 0, SR: 0, RR: 7, SL: 0, SSG: 0 }, fields);
+    const box = document.createElement('div');
+    // Operator 1: AR 31; 2: AR 12; 3: RR 15; 4: RR 10.
+    box.innerHTML = window.TimbrexDraw.envelopeSvg({ operators: [op(1, {}), op(2, { AR: 12 }), op(3, { RR: 15 }), op(4, { RR: 10 })] });
+    document.body.append(box);
+    const points = (n) => box.querySelector(`polyline[data-op="${n}"]`).getAttribute('points').trim().split(' ')
+      .map((p) => p.split(',').map(Number));
+    const keyOff = Number(box.querySelector('.key-off').getAttribute('x1'));
+    // The grid lines at 0, -48 and -96 dB, top to bottom.
+    const grid = [...box.querySelectorAll('line.grid')].map((l) => Number(l.getAttribute('y1'))).sort((a, b) => a - b);
+    const result = { keyOff, grid, curves: [1, 2, 3, 4].map(points) };
+    box.remove();
+    return result;
+  });
+  const [ar31, ar12, rr15, rr10] = drawn.curves;
+  const [top, middle] = drawn.grid;
+  // Rises at once: at t = 0 the curve goes straight up to 0 dB.
+  assert.equal(ar31[1][0], ar31[0][0]);
+  assert.ok(Math.abs(ar31[1][1] - top) < 0.05);
+  // A slow attack starts low and gets to 0 dB only later.
+  assert.ok(ar12[1][1] > middle);
+  assert.ok(ar12.find((p) => Math.abs(p[1] - top) < 0.05)[0] > ar31[1][0]);
+  // After the key-off, the RR 15 curve is the first below -48 dB.
+  const fallsPast = (curve) => (curve.find((p) => p[0] > drawn.keyOff && p[1] > middle) || [Infinity])[0];
+  assert.ok(fallsPast(rr15) < fallsPast(rr10));
+  assert.ok(fallsPast(rr15) < fallsPast(ar31));
+  assert.ok(fallsPast(rr10) < Infinity);
+});
+
+test('no console errors', () => {
+  assert.deepEqual(consoleErrors, []);
+});
