@@ -19,9 +19,10 @@
   // top letter row (with the digits as black keys) the octave from C4.
   const KEY_NOTES = {
     KeyZ: 48, KeyS: 49, KeyX: 50, KeyD: 51, KeyC: 52, KeyV: 53, KeyG: 54, KeyB: 55, KeyH: 56, KeyN: 57, KeyJ: 58, KeyM: 59,
-    Comma: 60,
     KeyQ: 60, Digit2: 61, KeyW: 62, Digit3: 63, KeyE: 64, KeyR: 65, Digit5: 66, KeyT: 67, Digit6: 68, KeyY: 69, Digit7: 70,
     KeyU: 71, KeyI: 72,
+    // Middle C also ends the bottom row, as on a tracker.
+    Comma: 60,
   };
 
   // Scientific pitch names: 60 is C4, 69 is A4.
