@@ -52,7 +52,8 @@
   // The whole preview of a note (held the full hold time) is kept for the
   // notes played most recently; shorter holds are rendered when a key goes up.
   function render(instrument, note, hold) {
-    const key = `${instrument.fileName}\u0000${note}\u0000${hold}`;
+    // By the voice's bytes: a later harvest may give another voice the same file name.
+    const key = `${Array.prototype.join.call(instrument.bytes, ',')}/${note}/${hold}`;
     if (engine.cache.has(key)) return engine.cache.get(key);
     const rendered = requestRender(instrument.bytes, note, hold);
     if (hold === Audio.HOLD_SAMPLES) {
