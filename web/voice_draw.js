@@ -191,7 +191,10 @@
     let attenuation = MAX_ATTENUATION;
     let phase = 'attack';
     if (rates.attack >= 62) attenuation = 0;
-    const level = () => -Math.min(MAX_ATTENUATION, attenuation + ((op.TL & 127) << 3)) * DB_PER_STEP;
+    const level = () => {
+      const total = Math.min(MAX_ATTENUATION, attenuation + ((op.TL & 127) << 3));
+      return total === 0 ? 0 : -total * DB_PER_STEP;
+    };
     levels[0] = level();
     for (let counter = 1; counter <= updates; ++counter) {
       if (counter === keyOff) phase = 'release';
