@@ -3,8 +3,7 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const path = require('node:path');
-const Audio = require(path.join(__dirname, '..', 'preview_audio.js'));
+const Audio = require('../../preview_audio.js');
 
 test('notes are named and tuned as scientific pitch with A4 at 440 Hz', () => {
   for (const [note, name, hz] of [[60, 'C4', 261.626], [69, 'A4', 440], [81, 'A5', 880], [48, 'C3', 130.813],
