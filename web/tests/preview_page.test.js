@@ -1,6 +1,6 @@
 // The audio preview in headless Chromium, opened from file:// with the demo
-// harvested: a card's play button sounds its instrument, a held key holds the
-// note, the computer keyboard and the arrow keys play and move along the
+// harvested: a card's play button sounds its instrument at the right pitch, a
+// held key holds the note, the computer keyboard and the arrow keys play and move along the
 // keyboard, "Download WAV" saves the current note's preview.
 //
 // Environment: TIMBREX_SITE (the built site folder).
@@ -41,6 +41,56 @@ test.before(async () => {
 test.after(async () => {
   if (browser) await browser.close();
 });
+
+// The fundamental of `count` samples from `from`, between 30 Hz and 2 kHz, as
+// the native listening tests measure it: the shortest lag whose normalised
+// autocorrelation comes near the strongest, refined over eight periods.
+function fundamentalHz(x, from, count, rate) {
+  const minLag = Math.floor(rate / 2000);
+  const maxLag = Math.floor(rate / 30);
+  const window = count - 8 * maxLag - 2;
+  const r = (lag) => {
+    let cross = 0; let early = 0; let late = 0;
+    for (let i = from; i < from + window; i++) {
+      cross += x[i] * x[i + lag]; early += x[i] * x[i]; late += x[i + lag] * x[i + lag];
+    }
+    return early > 0 && late > 0 ? cross / Math.sqrt(early * late) : 0;
+  };
+  const peak = (lag) => {
+    const [a, b, c] = [r(lag - 1), r(lag), r(lag + 1)];
+    const curve = a - 2 * b + c;
+    return curve < 0 ? lag + (0.5 * (a - c)) / curve : lag;
+  };
+  const rs = [];
+  for (let lag = 0; lag <= maxLag + 1; lag++) rs.push(lag >= minLag ? r(lag) : 0);
+  const best = Math.max(...rs);
+  for (let lag = minLag + 1; lag <= maxLag; lag++) {
+    if (rs[lag] >= 0.9 * best && rs[lag] >= rs[lag - 1] && rs[lag] >= rs[lag + 1]) {
+      let far = Math.round(peak(lag) * 8);
+      for (let step = 0; step < 4; step++) {
+        if (r(far + 1) > r(far)) far++;
+        else if (r(far - 1) > r(far)) far--;
+      }
+      return (rate * 8) / peak(far);
+    }
+  }
+  return 0;
+}
+
+// The page's worker renders the first card's voice at `note`: its left channel.
+function renderInPage(note) {
+  return page.evaluate((n) => new Promise((resolve) => {
+    const worker = window.timbrexPage.worker;
+    const id = `pitch${n}`;
+    const listener = (event) => {
+      if (event.data.type !== 'preview' || event.data.id !== id) return;
+      worker.removeEventListener('message', listener);
+      resolve(Array.from(event.data.samples.filter((_, i) => i % 2 === 0)));
+    };
+    worker.addEventListener('message', listener);
+    worker.postMessage({ type: 'preview', id, bytes: window.timbrexPage.instruments[0].bytes, note: n, hold: 44100, release: 22050 });
+  }), note);
+}
 
 const renders = () => page.evaluate(() => window.TimbrexPreview.engine.renders.map((r) => ({ ...r })));
 
@@ -90,6 +140,14 @@ test('a card\'s play button renders and plays its instrument', async () => {
   });
   assert.ok(level > 1000, `peak ${level}`);
   assert.ok((await renders()).length > before);
+});
+
+test('the demo piano plays A4 at 440 Hz in the page, and A5 at twice that', async () => {
+  const a4 = fundamentalHz(await renderInPage(69), 4410, 22050, Audio.SAMPLE_RATE);
+  const a5 = fundamentalHz(await renderInPage(81), 4410, 22050, Audio.SAMPLE_RATE);
+  console.log(`in the page: A4 at ${a4.toFixed(2)} Hz, A5 at ${a5.toFixed(2)} Hz`);
+  assert.ok(Math.abs(a4 - 440) < 4.4, `A4 at ${a4} Hz`);
+  assert.ok(Math.abs(a5 / a4 - 2) < 0.02, `A5 at ${a5} Hz`);
 });
 
 test('a key held from the computer keyboard holds the note until it is let go', async () => {
