@@ -18,6 +18,8 @@ set(TIMBREX_LIBDEFLATE OFF CACHE BOOL "" FORCE)
 # Without it a throw (std::bad_alloc included) aborts the module.
 add_compile_options(-fexceptions)
 add_link_options(-fexceptions)
+# The wasm unit tests are registered from web/; ctest finds them from the top.
+enable_testing()
 
 # libgme for the audio preview, where build-deps could build it.
 if(EXISTS ${TIMBREX_WEB_DEPS}/lib/libgme.a)
