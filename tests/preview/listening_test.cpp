@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "demo_piano.h"
 #include "preview/preview_render.h"
-#include "run_binary.h"
-#include "vgm_writer.h"
 
 namespace timbrex::preview {
 namespace {
@@ -24,19 +24,6 @@ using testing::seconds_to_fall;
 
 constexpr double kRate = kSampleRate;
 constexpr int kA4 = 69;
-
-// The demo's piano as the command line harvests it: demo_0.vpf.
-VoiceFileBytes demo_piano() {
-    const testing::TempDir dir;
-    const testing::RunResult run =
-        testing::run_timbrex(dir.path(), {std::string(TIMBREX_SOURCE_DIR) + "/examples/demo.vgz"});
-    EXPECT_EQ(run.status, 0) << run.out;
-    const testing::Bytes bytes = testing::read_file(dir / "demo_0.vpf");
-    VoiceFileBytes voice{};
-    EXPECT_EQ(bytes.size(), voice.size());
-    std::copy_n(bytes.begin(), std::min(bytes.size(), voice.size()), voice.begin());
-    return voice;
-}
 
 std::vector<double> render_mono(const VoiceFileBytes& voice, int note, const PreviewTiming& timing) {
     const RenderResult result = render_preview(voice, note, timing);
@@ -69,7 +56,7 @@ TEST(Listening, MeasuresTheFundamentalOfKnownSignals) {
 }
 
 TEST(Listening, DemoPianoPlaysA4At440HzAndAnOctaveUpAtTwiceThat) {
-    const VoiceFileBytes piano = demo_piano();
+    const VoiceFileBytes piano = testing::kDemoPiano;
     const PreviewTiming timing{44100, 22050};
     const std::vector<double> a4 = render_mono(piano, kA4, timing);
     // The hold, past the attack: 0.1 s to 0.6 s.
@@ -84,7 +71,7 @@ TEST(Listening, DemoPianoPlaysA4At440HzAndAnOctaveUpAtTwiceThat) {
 
 TEST(Listening, CarriersAtFullAttenuationRenderSilence) {
     // The piano's algorithm 4 has slots 2 and 3 (operators 2 and 4) as carriers.
-    VoiceFileBytes muted = demo_piano();
+    VoiceFileBytes muted = testing::kDemoPiano;
     ASSERT_EQ(muted[0], 4);
     muted[2 + 20 + kTl] = 127;
     muted[2 + 30 + kTl] = 127;
@@ -97,7 +84,7 @@ TEST(Listening, CarriersAtFullAttenuationRenderSilence) {
 }
 
 TEST(Listening, ReleaseRate15FadesBelowMinus60DbSoonerThanRate1) {
-    const VoiceFileBytes piano = demo_piano();
+    const VoiceFileBytes piano = testing::kDemoPiano;
     const PreviewTiming timing{22050, 4 * 44100};
     const std::vector<double> fast = render_mono(with_every_operator(piano, kRr, 15), kA4, timing);
     const std::vector<double> slow = render_mono(with_every_operator(piano, kRr, 1), kA4, timing);
@@ -111,7 +98,7 @@ TEST(Listening, ReleaseRate15FadesBelowMinus60DbSoonerThanRate1) {
 }
 
 TEST(Listening, SameVoiceAndNoteRenderTheSameSamples) {
-    const VoiceFileBytes piano = demo_piano();
+    const VoiceFileBytes piano = testing::kDemoPiano;
     const RenderResult first = render_preview(piano, 64, {});
     const RenderResult second = render_preview(piano, 64, {});
     ASSERT_EQ(first.error, "");
