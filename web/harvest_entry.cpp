@@ -55,7 +55,7 @@ EMSCRIPTEN_KEEPALIVE char* timbrex_harvest(const char* packed_arguments, int len
     const std::string packed = pack_instruments(timbrex::run_harvest(arguments, 1));
     char* result = static_cast<char*>(std::malloc(packed.size() + 1));
     if (result == nullptr) return nullptr;
-    std::memcpy(result, packed.data(), packed.size());
+    std::memcpy(result, packed.c_str(), packed.size() + 1);
     *result_length = static_cast<int>(packed.size());
     return result;
 }

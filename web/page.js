@@ -35,6 +35,7 @@
       case 'diagnostic':
         break;
       case 'done':
+        state.memoryBytes = message.memoryBytes;
         finish(message.instruments);
         break;
       case 'error':
@@ -209,10 +210,12 @@
   state.buildZip = buildZip;
 
   // A dropped folder is read through the entries API; every file keeps its
-  // path below the dropped item.
+  // path below the dropped item. A file dropped by itself is taken from the
+  // drop's file list, which needs no further read access.
   async function droppedItems(dataTransfer) {
+    const loose = [...dataTransfer.files];
     const entries = [...dataTransfer.items].map((item) => item.webkitGetAsEntry && item.webkitGetAsEntry()).filter(Boolean);
-    if (entries.length === 0) return [...dataTransfer.files].map((file) => ({ path: file.name, file }));
+    if (entries.length === 0) return loose.map((file) => ({ path: file.name, file }));
     const items = [];
     const readAll = (reader) => new Promise((resolve, reject) => {
       const all = [];
@@ -222,15 +225,16 @@
       }, reject);
       next();
     });
-    const visit = async (entry) => {
+    const visit = async (entry, topLevel) => {
       if (entry.isFile) {
-        const file = await new Promise((resolve, reject) => entry.file(resolve, reject));
+        const at = topLevel ? loose.findIndex((file) => file.name === entry.name) : -1;
+        const file = at >= 0 ? loose.splice(at, 1)[0] : await new Promise((resolve, reject) => entry.file(resolve, reject));
         items.push({ path: entry.fullPath.replace(/^\//, ''), file });
       } else if (entry.isDirectory) {
-        for (const child of await readAll(entry.createReader())) await visit(child);
+        for (const child of await readAll(entry.createReader())) await visit(child, false);
       }
     };
-    for (const entry of entries) await visit(entry);
+    for (const entry of entries) await visit(entry, true);
     return items;
   }
 

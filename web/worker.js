@@ -5,7 +5,7 @@
 // From the page:  {type: 'harvest', mounts: [{path, file}], arguments: [text]},
 //                 {type: 'preview', ...} (preview_worker.js)
 // To the page:    {type: 'ready'}, {type: 'line', text} for each printed line,
-//                 {type: 'done', instruments: [{fileName, sourcePath, saved, bytes}]},
+//                 {type: 'done', instruments: [{fileName, sourcePath, saved, bytes}], memoryBytes},
 //                 {type: 'error', message}
 const OUTPUT_FOLDER = '/output';
 const utf8 = new TextDecoder();
@@ -63,7 +63,8 @@ function harvest(message) {
   for (const instrument of instruments) {
     instrument.bytes = instrument.saved ? FS.readFile(`${OUTPUT_FOLDER}/${instrument.fileName}`) : null;
   }
-  postMessage({ type: 'done', instruments });
+  // The module's memory after the run: it holds the largest log read, never the drop.
+  postMessage({ type: 'done', instruments, memoryBytes: HEAPU8.length });
 }
 
 onmessage = (event) => {

@@ -68,6 +68,7 @@ async function harvestThrough(selector, paths, timeout = 300000) {
     zip: Array.from(window.timbrexPage.buildZip()),
     cards: document.querySelectorAll('#cards .card').length,
     progress: document.getElementById('progress-text').textContent,
+    memoryBytes: window.timbrexPage.memoryBytes,
   }));
 }
 
@@ -158,6 +159,25 @@ test('the demo gives the command line\'s 5 files, lines and cards; screenshots',
   await page.screenshot({ path: path.join(screenshots, 'narrow.png'), fullPage: true });
 });
 
+// A drag of files from the desktop, as the DevTools protocol sends one.
+async function dropFiles(paths) {
+  await openPage();
+  const box = await (await page.$('#drop-zone')).boundingBox();
+  const client = await page.createCDPSession();
+  const at = { x: box.x + box.width / 2, y: box.y + box.height / 2 };
+  const data = { items: [], files: paths, dragOperationsMask: 1 };
+  for (const type of ['dragEnter', 'dragOver', 'drop']) await client.send('Input.dispatchDragEvent', { type, ...at, data });
+  await page.waitForFunction(() => window.timbrexPage.finished, { timeout: 60000, polling: 200 });
+  return page.evaluate(() => ({ zip: Array.from(window.timbrexPage.buildZip()), lines: window.timbrexPage.lines }));
+}
+
+test('a log dropped on the page gives the command line\'s files', async () => {
+  const expected = runCli([demo]);
+  const result = await dropFiles([demo]);
+  assertSameFiles(unzip(result.zip), expected.files);
+  assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
+});
+
 test('broken logs give the command line\'s lines', async () => {
   const dir = tempDir();
   const gz = fs.readFileSync(demo);
@@ -177,7 +197,7 @@ test('broken logs give the command line\'s lines', async () => {
 
 for (const name of ['real-logs', 'bench-logs']) {
   const folder = path.join(shared, name);
-  test(`${name} dropped as a folder gives the command line's files and lines`,
+  test(`${name} given as a folder gives the command line's files and lines`,
     { skip: !fs.existsSync(folder) && `${folder} is absent`, timeout: 900000 }, async () => {
       const expected = runCli([`${folder}/*`]);
       // The walk prints the full paths the system reports, links resolved.
@@ -186,7 +206,11 @@ for (const name of ['real-logs', 'bench-logs']) {
       assert.deepEqual(normalise(result.lines, `/input/${name}/`), normalise(expected.lines, `${printedFolder}/`));
       const files = unzip(result.zip);
       assertSameFiles(files, expected.files);
-      console.log(`${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal`);
+      // The logs are read from the dropped files one at a time: the module's memory stays below the drop's size.
+      const dropBytes = execFileSync('du', ['-sb', folder], { encoding: 'utf8' }).split('\t')[0];
+      console.log(`${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal; ` +
+        `wasm memory ${result.memoryBytes} bytes for a drop of ${dropBytes}`);
+      if (Number(dropBytes) > 20 * 1024 * 1024) assert.ok(result.memoryBytes < Number(dropBytes));
     });
 }
 
