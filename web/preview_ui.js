@@ -160,15 +160,16 @@
     return b;
   }
 
-  // The keyboard is one stop of the Tab key; the arrow keys move along it and
-  // Enter or Space plays the key in focus, as long as it is held.
-  function keyboard(preview) {
+  // The keys, built once: a page of a thousand cards clones them instead of
+  // building each keyboard anew.
+  let keyboardTemplate = null;
+  function keyboardKeys() {
+    if (keyboardTemplate) return keyboardTemplate.cloneNode(true);
     const notes = Audio.keyboardNotes();
     const whites = notes.filter((n) => !n.black).length;
-    const board = document.createElement('div');
-    board.className = 'keyboard';
-    board.setAttribute('role', 'group');
-    board.setAttribute('aria-label', `Keyboard C3 to C5 for ${preview.instrument.fileName}: computer keys Z to M and Q to I`);
+    keyboardTemplate = document.createElement('div');
+    keyboardTemplate.className = 'keyboard';
+    keyboardTemplate.setAttribute('role', 'group');
     let whiteIndex = 0;
     for (const { note, name, black, key } of notes) {
       const k = button(black ? 'key black' : 'key white', key);
@@ -177,33 +178,54 @@
       k.tabIndex = note === Audio.MIDDLE_C ? 0 : -1;
       if (black) k.style.left = `calc(${(100 * whiteIndex) / whites}% - 0.75em)`;
       else whiteIndex += 1;
-      k.addEventListener('pointerdown', (event) => {
-        event.preventDefault();
-        k.focus();
-        k.setPointerCapture(event.pointerId);
-        noteOn(preview, note);
-      });
-      for (const type of ['pointerup', 'pointercancel']) k.addEventListener(type, () => noteOff(preview, note));
-      k.addEventListener('keydown', (event) => {
-        if ((event.key === 'Enter' || event.key === ' ') && !event.repeat) {
-          event.preventDefault();
-          noteOn(preview, note);
-        } else if (event.key === 'ArrowRight' || event.key === 'ArrowLeft') {
-          event.preventDefault();
-          const next = preview.keys.get(note + (event.key === 'ArrowRight' ? 1 : -1));
-          if (next) {
-            k.tabIndex = -1;
-            next.tabIndex = 0;
-            next.focus();
-          }
-        }
-      });
-      k.addEventListener('keyup', (event) => {
-        if (event.key === 'Enter' || event.key === ' ') noteOff(preview, note);
-      });
-      preview.keys.set(note, k);
-      board.append(k);
+      keyboardTemplate.append(k);
     }
+    return keyboardTemplate.cloneNode(true);
+  }
+
+  // The keyboard is one stop of the Tab key; the arrow keys move along it and
+  // Enter or Space plays the key in focus, as long as it is held. Its few
+  // listeners sit on the keyboard and find the key an event is for.
+  function keyboard(preview) {
+    const board = keyboardKeys();
+    board.setAttribute('aria-label', `Keyboard C3 to C5 for ${preview.instrument.fileName}: computer keys Z to M and Q to I`);
+    for (const k of board.children) preview.keys.set(Number(k.dataset.note), k);
+    const keyOf = (event) => event.target.closest && event.target.closest('.key');
+    board.addEventListener('pointerdown', (event) => {
+      const k = keyOf(event);
+      if (!k) return;
+      event.preventDefault();
+      k.focus();
+      k.setPointerCapture(event.pointerId);
+      noteOn(preview, Number(k.dataset.note));
+    });
+    for (const type of ['pointerup', 'pointercancel']) {
+      board.addEventListener(type, (event) => {
+        const k = keyOf(event);
+        if (k) noteOff(preview, Number(k.dataset.note));
+      });
+    }
+    board.addEventListener('keydown', (event) => {
+      const k = keyOf(event);
+      if (!k) return;
+      const note = Number(k.dataset.note);
+      if ((event.key === 'Enter' || event.key === ' ') && !event.repeat) {
+        event.preventDefault();
+        noteOn(preview, note);
+      } else if (event.key === 'ArrowRight' || event.key === 'ArrowLeft') {
+        event.preventDefault();
+        const next = preview.keys.get(note + (event.key === 'ArrowRight' ? 1 : -1));
+        if (next) {
+          k.tabIndex = -1;
+          next.tabIndex = 0;
+          next.focus();
+        }
+      }
+    });
+    board.addEventListener('keyup', (event) => {
+      const k = keyOf(event);
+      if (k && (event.key === 'Enter' || event.key === ' ')) noteOff(preview, Number(k.dataset.note));
+    });
     return board;
   }
 
