@@ -3,7 +3,7 @@
 # from Debian's source packages at configure time; emscripten's own ports
 # would download them.
 set(TIMBREX_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where the C libraries of the browser build are installed")
-if(NOT EXISTS ${TIMBREX_WEB_DEPS}/lib/libz.a)
+if(NOT EXISTS ${TIMBREX_WEB_DEPS}/lib/libz.a OR NOT EXISTS ${TIMBREX_WEB_DEPS}/lib/libgme.a)
   execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/web/build-deps ${TIMBREX_WEB_DEPS} ${CMAKE_BINARY_DIR}/deps-work
                   RESULT_VARIABLE deps_built)
   if(NOT deps_built EQUAL 0)
@@ -20,3 +20,12 @@ add_compile_options(-fexceptions)
 add_link_options(-fexceptions)
 # The wasm unit tests are registered from web/; ctest finds them from the top.
 enable_testing()
+
+# libgme for the audio preview, where build-deps could build it.
+if(EXISTS ${TIMBREX_WEB_DEPS}/lib/libgme.a)
+  add_library(timbrex_gme_wasm STATIC IMPORTED)
+  set_target_properties(timbrex_gme_wasm PROPERTIES
+    IMPORTED_LOCATION ${TIMBREX_WEB_DEPS}/lib/libgme.a
+    INTERFACE_INCLUDE_DIRECTORIES ${TIMBREX_WEB_DEPS}/include
+    INTERFACE_LINK_LIBRARIES ${TIMBREX_WEB_DEPS}/lib/libz.a)
+endif()

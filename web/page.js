@@ -41,6 +41,9 @@
       case 'error':
         showFailure(message.message);
         break;
+      case 'preview':
+        window.TimbrexPreview.onWorkerMessage(message);
+        break;
       default:
         break;
     }
@@ -179,9 +182,11 @@
     download.setAttribute('aria-label', `Download ${instrument.fileName}`);
     download.addEventListener('click', () => saveBlob(instrument.bytes, instrument.fileName, 'application/octet-stream'));
     actions.append(download);
-    card.append(actions);
+    card.append(actions, window.TimbrexPreview.controls(instrument));
     return card;
   }
+
+  state.saveBlob = (bytes, name, type) => saveBlob(bytes, name, type);
 
   function saveBlob(bytes, name, type) {
     const url = URL.createObjectURL(new Blob([bytes], { type }));

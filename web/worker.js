@@ -2,7 +2,8 @@
 // messages out. (Placed after the module's code, so FS, WORKERFS and the
 // exported functions are in scope.)
 //
-// From the page:  {type: 'harvest', mounts: [{path, file}], arguments: [text]}
+// From the page:  {type: 'harvest', mounts: [{path, file}], arguments: [text]},
+//                 {type: 'preview', ...} (preview_worker.js)
 // To the page:    {type: 'ready'}, {type: 'line', text} for each printed line,
 //                 {type: 'done', instruments: [{fileName, sourcePath, saved, bytes}], memoryBytes},
 //                 {type: 'error', message}
@@ -72,6 +73,9 @@ onmessage = (event) => {
     switch (message.type) {
       case 'harvest':
         harvest(message);
+        break;
+      case 'preview':
+        renderPreview(message);
         break;
       default:
         postMessage({ type: 'error', message: `unknown message type ${message.type}` });
