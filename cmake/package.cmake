@@ -29,7 +29,10 @@ if(NOT WIN32)
                            "${TIMBREX_PACKAGE_MAINTAINER}")
 
   # gzip -9n leaves out the name and time stamp: the bytes depend on the text alone.
-  find_program(TIMBREX_GZIP gzip REQUIRED)
+  find_program(TIMBREX_GZIP gzip)
+  if(NOT TIMBREX_GZIP)
+    message(FATAL_ERROR "gzip is needed for the Debian package's manual page and changelog")
+  endif()
   foreach(page changelog timbrex.1)
     if(page STREQUAL "changelog")
       set(source ${debian_dir}/changelog)
