@@ -6,7 +6,9 @@ namespace timbrex {
 
 namespace {
 
-int32_t bits(uint8_t value, unsigned shift, unsigned mask) { return static_cast<int32_t>((value >> shift) & mask); }
+int32_t bits(uint8_t value, unsigned shift, unsigned mask) {
+    return static_cast<int32_t>((static_cast<unsigned>(value) >> shift) & mask);
+}
 
 // YM2612 operator registers, one row per 16-register block; the two low address
 // bits pick the channel within the port, bits 2-3 the slot.

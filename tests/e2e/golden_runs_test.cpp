@@ -144,8 +144,8 @@ TEST_P(GoldenRun, EveryLogNamedAsAnArgument) {
 TEST_P(GoldenRun, WalkOfTheTree) { run_golden_case(GetParam(), "walk", {corpus_root(GetParam()).string() + "/*"}); }
 
 INSTANTIATE_TEST_SUITE_P(Corpora, GoldenRun, ::testing::Values("real-logs", "bench-logs"),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
+                         [](const ::testing::TestParamInfo<std::string>& corpus) {
+                             std::string name = corpus.param;
                              name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
                              return name;
                          });

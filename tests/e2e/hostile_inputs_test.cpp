@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -292,7 +293,7 @@ std::vector<Row> rows() {
         const Bytes member = stored_gzip(concat(concat(keyed, block_header), Bytes(200, 0x80)));
         const size_t cut = 10 + 5 + keyed.size() + block_header.size();  // gzip header, stored block header
         r.push_back({"TruncatedGzipMember",
-                     file("torn.vgz", Bytes(member.begin(), member.begin() + cut)),
+                     file("torn.vgz", Bytes(member.begin(), member.begin() + static_cast<std::ptrdiff_t>(cut))),
                      processing("torn.vgz") + found(1),
                      {{"torn_0.vpf", kFirst}}});
     }

@@ -118,7 +118,8 @@ TEST(Grouping, MatchesTheDirectAlgorithm) {
     std::mt19937 random(77u);
     for (int round = 0; round < 300; ++round) {
         std::vector<VoiceRecord> bases;
-        for (int i = 0; i < 6; ++i) bases.push_back(sample_voice(random(), static_cast<int32_t>(random() % 8)));
+        for (int i = 0; i < 6; ++i)
+            bases.push_back(sample_voice(static_cast<uint32_t>(random()), static_cast<int32_t>(random() % 8)));
         std::vector<VoiceRecord> records;
         const size_t n = random() % 200;
         for (size_t i = 0; i < n; ++i) {
@@ -151,7 +152,7 @@ TEST(Grouping, LargeListMatchesAMapOfShapes) {
     std::mt19937 random(5u);
     std::vector<VoiceRecord> records;
     for (int i = 0; i < 120000; ++i) {
-        VoiceRecord v = sample_voice(random() % 60000, static_cast<int32_t>(random() % 8));
+        VoiceRecord v = sample_voice(static_cast<uint32_t>(random() % 60000), static_cast<int32_t>(random() % 8));
         records.push_back(at_level(v, static_cast<int32_t>(random() % 128)));
     }
     std::map<std::vector<int32_t>, int32_t> shapes;

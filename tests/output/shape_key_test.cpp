@@ -17,8 +17,8 @@ TEST(ShapeKey, EqualKeysExactlyWhenVoicesEqual) {
     std::mt19937 random(11u);
     int equal_pairs = 0;
     for (int round = 0; round < 4000; ++round) {
-        const VoiceRecord a =
-            sample_voice(random() % 50, static_cast<int32_t>(random() % 8), static_cast<int32_t>(random() % 128));
+        const VoiceRecord a = sample_voice(static_cast<uint32_t>(random() % 50), static_cast<int32_t>(random() % 8),
+                                           static_cast<int32_t>(random() % 128));
         VoiceRecord b = a;
         const int slot = static_cast<int>(random() % kSlotCount);
         switch (random() % 5) {

@@ -74,10 +74,12 @@ TEST_F(Capture, Ym2612ChannelCodesIncludingUnusedOnes) {
     for (unsigned code = 0; code < 8; ++code) {
         CaptureState fresh;
         reset_channel_images(fresh.images);
-        for (int ch = 0; ch < kChannelCount; ++ch) fresh.images.current[ch] = sample_voice(100 + ch, 7);
+        for (int ch = 0; ch < kChannelCount; ++ch)
+            fresh.images.current[ch] = sample_voice(100 + static_cast<uint32_t>(ch), 7);
         capture_key_on_ym2612(fresh, static_cast<uint8_t>(0x10 | code), 0);
         ASSERT_EQ(fresh.voices.records.size(), 1u) << "code " << code;
-        EXPECT_TRUE(same_voice_values(fresh.voices.records[0], sample_voice(100 + expected[code], 7)))
+        EXPECT_TRUE(
+            same_voice_values(fresh.voices.records[0], sample_voice(100 + static_cast<uint32_t>(expected[code]), 7)))
             << "code " << code;
     }
 }

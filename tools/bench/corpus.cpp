@@ -184,8 +184,8 @@ class Song {
     int pattern_at(long step) const { return order_[static_cast<size_t>(step) % order_.size()]; }
 
     Random row_random(int pattern, int row) const {
-        return Random(start_ ^
-                      (static_cast<uint64_t>(pattern) << 32 | static_cast<uint64_t>(row)) * 0xA24BAED4963EE407ull);
+        return Random(start_ ^ (static_cast<uint64_t>(pattern) << 32 | static_cast<uint64_t>(row)) *
+                                   UINT64_C(0xA24BAED4963EE407));
     }
     // Instrument (index into the log's list) for a note in this row.
     int instrument(int pattern, int channel, int row) const {

@@ -35,8 +35,10 @@ int main(int argc, char** argv) {
         std::perror("measure: output file");
         return 1;
     }
-    std::fprintf(out, "%.3f %.3f %ld\n", static_cast<double>(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6,
-                 static_cast<double>(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6, usage.ru_maxrss);
+    std::fprintf(out, "%.3f %.3f %ld\n",
+                 static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6,
+                 static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6,
+                 usage.ru_maxrss);
     std::fclose(out);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
