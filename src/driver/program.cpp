@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "driver/capture_files.h"
@@ -12,6 +12,8 @@
 #include "messages.h"
 #include "output/grouping.h"
 #include "output/output_pass.h"
+#include "output/voice_file.h"
+#include "platform/cpu_count.h"
 #include "platform/filesystem.h"
 
 namespace timbrex {
@@ -27,54 +29,87 @@ void print_usage() {
 bool is_walk_request(const std::string& argument) { return !argument.empty() && argument.back() == '*'; }
 
 // Fills the input list from the arguments; false if the walk hit its fatal case.
-bool collect_inputs(RunState& run, int argc, char** argv) {
-    if (argc == 2 && is_walk_request(argv[1])) {
-        const bool walked = walk_directories(run.inputs, argv[1]);
+bool collect_inputs(RunState& run, const std::vector<std::string>& arguments) {
+    if (arguments.size() == 1 && is_walk_request(arguments[0])) {
+        const bool walked = walk_directories(run.inputs, arguments[0]);
         platform::enter_directory(run.start_directory);
         return walked;
     }
     // With two or more arguments a trailing "*" is no walk request: the suffix
     // filter drops it like any other non-VGM name.
-    for (int i = 1; i < argc; ++i) add_input(run.inputs, argv[i], false);
+    for (const std::string& argument : arguments) add_input(run.inputs, argument, false);
     return true;
 }
 
-void harvest(RunState& run) {
+// The instrument of each group: its file's name, where its voice was heard,
+// and whether the save succeeded; "ERR: Can't save file" for each failure, in
+// group order.
+std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count, unsigned threads) {
+    const std::vector<VoiceRecord>& voices = run.capture.voices.records;
+    std::vector<std::string> prefixes;
+    prefixes.reserve(run.inputs.entries.size());
+    for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
+    const std::vector<SaveOutcome> outcomes = save_outputs(voices, group_count, run.start_directory, prefixes,
+                                                           threads > 1 ? OutputWriters::two : OutputWriters::one);
+
+    std::vector<const VoiceRecord*> kept(outcomes.size(), nullptr);
+    for (const VoiceRecord& voice : voices) {
+        if (voice.group >= 0 && kept[static_cast<size_t>(voice.group)] == nullptr)
+            kept[static_cast<size_t>(voice.group)] = &voice;
+    }
+    std::vector<SavedInstrument> instruments;
+    for (size_t g = 0; g < outcomes.size(); ++g) {
+        if (kept[g] == nullptr) continue;
+        const InputEntry& source = run.inputs.entries[static_cast<size_t>(kept[g]->file_index)];
+        SavedInstrument instrument;
+        instrument.file_name = source.prefix + std::to_string(g) + ".vpf";
+        instrument.source_path = source.path;
+        instrument.saved = outcomes[g] == SaveOutcome::saved;
+        if (!instrument.saved) {
+            const std::string name = output_file_name(run.start_directory, source.prefix, static_cast<int32_t>(g));
+            std::printf(messages::kCantSaveFile, name.c_str());
+        }
+        instruments.push_back(std::move(instrument));
+    }
+    return instruments;
+}
+
+std::vector<SavedInstrument> run_sequence(RunState& run, const std::vector<std::string>& arguments, unsigned threads) {
+    // Outputs go here whatever directories the walk enters later. Should the
+    // directory be unreadable, "." still names it.
+    run.start_directory = platform::current_directory().value_or(".");
+    if (!collect_inputs(run, arguments)) return {};
+    capture_all_files(run, threads);
     std::vector<VoiceRecord>& voices = run.capture.voices.records;
     const int32_t group_count = group_voices(voices);
     select_loudest(voices, group_count);
     std::printf(messages::kInstrumentsFound, group_count);
-
-    std::vector<std::string> prefixes;
-    prefixes.reserve(run.inputs.entries.size());
-    for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
-    write_outputs(voices, group_count, run.start_directory, prefixes);
-}
-
-void run_sequence(RunState& run, int argc, char** argv) {
-    // Outputs go here whatever directories the walk enters later. Should the
-    // directory be unreadable, "." still names it.
-    run.start_directory = platform::current_directory().value_or(".");
-    if (!collect_inputs(run, argc, argv)) return;
-    capture_all_files(run, std::thread::hardware_concurrency());
-    harvest(run);
+    return save_instruments(run, group_count, threads);
 }
 
 }  // namespace
 
-int run_program(int argc, char** argv) {
-    if (argc < 2) {
+std::vector<SavedInstrument> run_harvest(const std::vector<std::string>& arguments, unsigned threads) {
+    std::vector<SavedInstrument> instruments;
+    if (arguments.empty()) {
         print_usage();
-        return 0;
-    }
-    try {
-        RunState run;
-        run_sequence(run, argc, argv);
-    } catch (const std::bad_alloc&) {
-        // Everything the run owned is released by the time we get here.
-        std::fputs(messages::kOutOfMemory, stdout);
+    } else {
+        try {
+            RunState run;
+            instruments = run_sequence(run, arguments, threads == 0 ? 1 : threads);
+        } catch (const std::bad_alloc&) {
+            // Everything the run owned is released by the time we get here.
+            instruments.clear();
+            std::fputs(messages::kOutOfMemory, stdout);
+        }
     }
     std::fflush(stdout);
+    return instruments;
+}
+
+int run_program(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    run_harvest(arguments, platform::usable_cpu_count());
     return 0;
 }
 
