@@ -45,7 +45,7 @@ bool collect_inputs(RunState& run, const std::vector<std::string>& arguments) {
 // and whether the save succeeded; "ERR: Can't save file" for each failure, in
 // group order.
 std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count, unsigned threads) {
-    const std::vector<VoiceRecord>& voices = run.capture.voices.records;
+    const std::vector<VoiceRecord>& voices = run.voices.records;
     std::vector<std::string> prefixes;
     prefixes.reserve(run.inputs.entries.size());
     for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
@@ -80,7 +80,7 @@ std::vector<SavedInstrument> run_sequence(RunState& run, const std::vector<std::
     run.start_directory = platform::current_directory().value_or(".");
     if (!collect_inputs(run, arguments)) return {};
     capture_all_files(run, threads);
-    std::vector<VoiceRecord>& voices = run.capture.voices.records;
+    std::vector<VoiceRecord>& voices = run.voices.records;
     const int32_t group_count = group_voices(voices);
     select_loudest(voices, group_count);
     std::printf(messages::kInstrumentsFound, group_count);

@@ -1,11 +1,9 @@
 #include "output/output_pass.h"
 
-#include <cstdio>
 #include <new>
 #include <system_error>
 #include <thread>
 
-#include "messages.h"
 #include "output/voice_file.h"
 
 namespace timbrex {
@@ -106,16 +104,6 @@ std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, i
                                       const std::string& directory, const std::vector<std::string>& prefixes,
                                       OutputWriters writers) {
     return save_planned(plan_outputs(records, group_count, directory, prefixes), writers);
-}
-
-void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
-                   const std::vector<std::string>& prefixes) {
-    const OutputPlan plan = plan_outputs(records, group_count, directory, prefixes);
-    const OutputWriters writers = std::thread::hardware_concurrency() > 1 ? OutputWriters::two : OutputWriters::one;
-    const std::vector<SaveOutcome> outcomes = save_planned(plan, writers);
-    for (size_t g = 0; g < outcomes.size(); ++g) {
-        if (outcomes[g] == SaveOutcome::failed) std::printf(messages::kCantSaveFile, planned_name(plan, g).c_str());
-    }
 }
 
 }  // namespace timbrex

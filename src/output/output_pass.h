@@ -1,6 +1,6 @@
 #pragma once
-// The output pass: one voice patch file for each group, its save failures
-// reported in group order.
+// The output pass: one voice patch file for each group; which saves failed
+// is the caller's to report.
 
 #include <cstdint>
 #include <string>
@@ -27,10 +27,5 @@ enum class OutputWriters {
 std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
                                       const std::string& directory, const std::vector<std::string>& prefixes,
                                       OutputWriters writers);
-
-// save_outputs with two writers where the machine has more than one core,
-// then "ERR: Can't save file" for each failed save, in group order.
-void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
-                   const std::vector<std::string>& prefixes);
 
 }  // namespace timbrex

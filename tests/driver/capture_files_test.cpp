@@ -41,14 +41,14 @@ struct Capture {
     std::vector<VoiceRecord> voices;
 };
 
-Capture capture(const std::vector<std::string>& paths, unsigned cores) {
+Capture capture(const std::vector<std::string>& paths, unsigned threads) {
     RunState run;
     for (const std::string& path : paths) add_input(run.inputs, path, path.back() == '/');
     ::testing::internal::CaptureStdout();
-    capture_all_files(run, cores);
+    capture_all_files(run, threads);
     Capture result;
     result.out = ::testing::internal::GetCapturedStdout();
-    result.voices = run.capture.voices.records;
+    result.voices = run.voices.records;
     return result;
 }
 

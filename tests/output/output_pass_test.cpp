@@ -127,7 +127,7 @@ TEST(OutputPass, SavesToTheStartDirectoryWithEachSourcesPrefix) {
     records[2].file_index = 0;
     records[2].ALG = 7;
     records[3].group = -1;
-    write_outputs(records, 2, dir.path(), kPrefixes);
+    save_outputs(records, 2, dir.path(), kPrefixes, OutputWriters::one);
     EXPECT_EQ(testing::files_in(dir.path()), (std::vector<std::string>{"first_0.vpf", "third_1.vpf"}));
     EXPECT_EQ(testing::read_file(dir / "first_0.vpf")[0], 7);
 }

@@ -1,6 +1,7 @@
-// The command walk alone, in nanoseconds per command, over logs already in
-// memory: reading and inflating are left out, the register handlers and the
-// capture with its voice-list lookups are in, as in a run.
+// The harvest of logs already in memory, in nanoseconds per command:
+// reading and inflating are left out; the header, the command walk, the
+// register handlers, the capture with its lookups and the merge into the
+// run's voice list are in, as in a run.
 //   walk_rate [--passes N] FILE...   ->  "commands=C bytes=B ns_per_command=X"
 // Each pass walks every log in the order given, with a fresh voice list;
 // the fastest pass is reported.
@@ -15,9 +16,10 @@
 
 #include "vgm/bytes.h"
 #include "vgm/command_walk.h"
+#include "vgm/log_harvest.h"
 #include "vgm/log_reader.h"
 #include "vgm/vgm_header.h"
-#include "voice/capture_state.h"
+#include "voice/voice_list.h"
 
 namespace {
 
@@ -45,19 +47,17 @@ uint64_t count_commands(const LoadedLog& log) {
     return commands;
 }
 
+// Every log harvested in turn and its voices merged into one list, as a
+// run on one thread does.
 double walk_all(const std::vector<LoadedLog>& logs) {
-    auto state = std::make_unique<timbrex::CaptureState>();
+    timbrex::VoiceList run;
     const auto start = std::chrono::steady_clock::now();
-    for (size_t i = 0; i < logs.size(); ++i) {
-        const LoadedLog& log = logs[i];
-        timbrex::reset_channel_images(state->images);
-        state->dac_mode = false;
-        timbrex::walk_commands(*state, log.bytes.data(), log.header.data_start, log.bytes.size(),
-                               static_cast<int32_t>(i),
-                               timbrex::command_lengths_for(log.header.major, log.header.minor));
+    for (const LoadedLog& log : logs) {
+        const timbrex::LogHarvest harvest = timbrex::harvest_log(log.bytes.data(), log.bytes.size());
+        for (const timbrex::VoiceRecord& voice : harvest.voices) timbrex::append_if_new(run, voice);
     }
     const auto end = std::chrono::steady_clock::now();
-    if (state->voices.records.empty()) std::fputs("walk_rate: no voice captured\n", stderr);
+    if (run.records.empty()) std::fputs("walk_rate: no voice captured\n", stderr);
     return std::chrono::duration<double, std::nano>(end - start).count();
 }
 
