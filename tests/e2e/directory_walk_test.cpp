@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "expected_lines.h"
 #include "host.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
@@ -16,8 +17,8 @@ using testing::native;
 using testing::sample_voice;
 using testing::VgmWriter;
 
-std::string processing(const std::string& path) { return "OK: Processing '" + path + "' (VGM v1.50)\n"; }
-std::string found(int n) { return "OK: " + std::to_string(n) + " instruments were found\n"; }
+std::string processing(const std::string& path) { return testing::processing_line(path); }
+std::string found(int n) { return testing::instruments_found_line(n); }
 
 class Walk : public ::testing::Test {
    protected:

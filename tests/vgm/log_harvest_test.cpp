@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bytes.h"
 #include "run_binary.h"
 #include "vgm/log_reader.h"
 #include "vgm/vgm_header.h"
@@ -139,11 +140,8 @@ TEST_F(Loading, ShortTrailerBoundsTheWalk) {
                           .ym2612_key_on(1)
                           .end()
                           .bytes();
-    Bytes file = testing::gzip_member(log);
     const uint32_t claimed = static_cast<uint32_t>(log.size() - 4);  // cuts the second key-on
-    for (int i = 0; i < 4; ++i)
-        file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
-    testing::write_file(dir / "short.vgz", file);
+    testing::write_file(dir / "short.vgz", testing::with_trailer_size(testing::gzip_member(log), claimed));
     EXPECT_EQ(load(dir / "short.vgz").voices.size(), 1u);
 }
 
@@ -172,15 +170,9 @@ TEST_F(Loading, EveryLogStartsWithDacModeOffAndFreshImages) {
     EXPECT_EQ(load(dir / "fm.vgm").voices.size(), 1u) << "harvested again, it gives the same";
 }
 
-Bytes with_claim(Bytes file, uint32_t claimed) {
-    for (int i = 0; i < 4; ++i)
-        file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
-    return file;
-}
-
 TEST_F(Loading, ClaimFarBeyondTheDataReservesOnlyWhatIsThere) {
     // 2,000,000,000 claimed by a file of a few hundred bytes.
-    const Bytes file = with_claim(testing::gzip_member(two_voice_log(0x150)), 2000000000u);
+    const Bytes file = testing::with_trailer_size(testing::gzip_member(two_voice_log(0x150)), 2000000000u);
     testing::write_file(dir / "liar.vgz", file);
     ASSERT_EQ(read_log(dir / "liar.vgz", log), LogReadStatus::ok);
     EXPECT_EQ(log.length, two_voice_log(0x150).size());
@@ -196,7 +188,7 @@ TEST_F(Loading, ClaimBeyondALogThatInflatesFarReadsItAll) {
     const Bytes file = testing::gzip_member(log_bytes);
     ASSERT_GT(log_bytes.size(), file.size() * 32 + (1 << 20));
     for (const uint32_t claimed : {static_cast<uint32_t>(log_bytes.size()), 0x7FFFFFFFu}) {
-        testing::write_file(dir / "long.vgz", with_claim(file, claimed));
+        testing::write_file(dir / "long.vgz", testing::with_trailer_size(file, claimed));
         const LogHarvest harvest = load(dir / "long.vgz");
         EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), log_bytes) << claimed;
         EXPECT_LE(log.capacity, 2 * log_bytes.size()) << "the buffer grew with the data, not to the claim";
