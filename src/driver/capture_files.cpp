@@ -26,6 +26,7 @@ void take_file(RunState& run, size_t position, const FileOutcome& outcome) {
     if (outcome.out_of_memory) throw std::bad_alloc();
     switch (outcome.load) {
         case LogReadStatus::cannot_open: std::printf(messages::kCantOpenFile, path); return;
+        case LogReadStatus::too_large:
         case LogReadStatus::cannot_allocate: std::printf(messages::kCantAllocFile, path); return;
         case LogReadStatus::ok: break;
     }

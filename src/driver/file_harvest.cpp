@@ -78,9 +78,30 @@ FileOutcome wait_for_outcome(HarvestQueue& queue, size_t position) {
     return outcome;
 }
 
-void harvest_in_line(const std::vector<std::string>& paths, const TakeOutcome& take) {
-    LogBuffer log;
+bool ran_short_of_memory(const FileOutcome& outcome) {
+    return outcome.out_of_memory || outcome.load == LogReadStatus::cannot_allocate ||
+           outcome.harvest.status == HarvestStatus::out_of_memory;
+}
+
+// Takes the workers' outcomes in list order up to the first that ran short
+// of memory, or to the end; returns the position of the first file not
+// taken. The workers are joined on return, their logs released.
+size_t take_from_workers(const std::vector<std::string>& paths, unsigned threads, const TakeOutcome& take) {
+    HarvestQueue queue(paths);
+    const Workers workers(queue, threads);
+    if (!workers.any()) return 0;
     for (size_t position = 0; position < paths.size(); ++position) {
+        FileOutcome outcome = wait_for_outcome(queue, position);
+        if (ran_short_of_memory(outcome)) return position;
+        take(position, outcome);
+    }
+    return paths.size();
+}
+
+// The files from `first` on, one after another on the calling thread.
+void harvest_in_line(const std::vector<std::string>& paths, size_t first, const TakeOutcome& take) {
+    LogBuffer log;
+    for (size_t position = first; position < paths.size(); ++position) {
         FileOutcome outcome = harvest_file(paths[position], log);
         take(position, outcome);
     }
@@ -100,20 +121,8 @@ FileOutcome harvest_file(const std::string& path, LogBuffer& log) noexcept {
 }
 
 void harvest_in_order(const std::vector<std::string>& paths, unsigned threads, const TakeOutcome& take) {
-    if (threads <= 1 || paths.size() <= 1) {
-        harvest_in_line(paths, take);
-        return;
-    }
-    HarvestQueue queue(paths);
-    const Workers workers(queue, threads);
-    if (!workers.any()) {
-        harvest_in_line(paths, take);
-        return;
-    }
-    for (size_t position = 0; position < paths.size(); ++position) {
-        FileOutcome outcome = wait_for_outcome(queue, position);
-        take(position, outcome);
-    }
+    const size_t taken = threads > 1 && paths.size() > 1 ? take_from_workers(paths, threads, take) : 0;
+    harvest_in_line(paths, taken, take);
 }
 
 }  // namespace timbrex
