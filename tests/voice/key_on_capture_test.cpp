@@ -167,6 +167,23 @@ TEST_F(Capture, FirstKeyOnOfEachFileCountsAsAChange) {
     EXPECT_FALSE(next_file.dac_mode);
 }
 
+TEST(VoiceListTest, VoicesWhoseHashesShareTheirLowBitsStayTwoRecords) {
+    // Found by search: the low 32 bits of their hashes, which pick the slot
+    // and are the tag the index keeps, are the same.
+    const VoiceRecord a = sample_voice(107167, 107167 % 8);
+    const VoiceRecord b = sample_voice(202046, 202046 % 8);
+    ASSERT_EQ(static_cast<uint32_t>(hash_voice_values(a)), static_cast<uint32_t>(hash_voice_values(b)))
+        << "the voice hash changed: find another pair";
+    ASSERT_FALSE(same_voice_values(a, b));
+    VoiceList list;
+    EXPECT_TRUE(append_if_new(list, a));
+    EXPECT_TRUE(append_if_new(list, b));
+    EXPECT_FALSE(append_if_new(list, b));
+    EXPECT_EQ(list.records.size(), 2u);
+    EXPECT_EQ(find_voice(list, a), 0);
+    EXPECT_EQ(find_voice(list, b), 1);
+}
+
 TEST(VoiceListTest, GrowthKeepsPositionsAndLookupMatchesAScan) {
     VoiceList list;
     std::vector<VoiceRecord> voices;
