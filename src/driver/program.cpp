@@ -44,13 +44,12 @@ bool collect_inputs(RunState& run, const std::vector<std::string>& arguments) {
 // The instrument of each group: its file's name, where its voice was heard,
 // and whether the save succeeded; "ERR: Can't save file" for each failure, in
 // group order.
-std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count, unsigned threads) {
+std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count) {
     const std::vector<VoiceRecord>& voices = run.voices.records;
     std::vector<std::string> prefixes;
     prefixes.reserve(run.inputs.entries.size());
     for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
-    const std::vector<SaveOutcome> outcomes = save_outputs(voices, group_count, run.start_directory, prefixes,
-                                                           threads > 1 ? OutputWriters::two : OutputWriters::one);
+    const std::vector<SaveOutcome> outcomes = save_outputs(voices, group_count, run.start_directory, prefixes);
 
     std::vector<const VoiceRecord*> kept(outcomes.size(), nullptr);
     for (const VoiceRecord& voice : voices) {
@@ -84,7 +83,7 @@ std::vector<SavedInstrument> run_sequence(RunState& run, const std::vector<std::
     const int32_t group_count = group_voices(voices);
     select_loudest(voices, group_count);
     std::printf(messages::kInstrumentsFound, group_count);
-    return save_instruments(run, group_count, threads);
+    return save_instruments(run, group_count);
 }
 
 }  // namespace

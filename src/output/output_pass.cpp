@@ -1,9 +1,5 @@
 #include "output/output_pass.h"
 
-#include <new>
-#include <system_error>
-#include <thread>
-
 #include "output/voice_file.h"
 
 namespace timbrex {
@@ -46,64 +42,14 @@ void save_group(const OutputPlan& plan, size_t group, std::vector<SaveOutcome>& 
     outcomes[group] = saved ? SaveOutcome::saved : SaveOutcome::failed;
 }
 
-// Groups first, first + step, ...; each writer sets only its own groups' outcomes.
-void save_groups(const OutputPlan& plan, size_t first, size_t step, std::vector<SaveOutcome>& outcomes) {
-    for (size_t g = first; g < plan.kept.size(); g += step) save_group(plan, g, outcomes);
-}
-
-// The second writer's share, the odd groups. Out of memory it stops; the
-// groups it has not reached still say no_record and are saved by the first
-// writer after the join, where running out of memory ends the run as it
-// does everywhere else.
-void save_odd_groups(const OutputPlan& plan, std::vector<SaveOutcome>& outcomes) noexcept {
-    try {
-        save_groups(plan, 1, 2, outcomes);
-    } catch (const std::bad_alloc&) {
-    }
-}
-
-// Creating a file is a few system calls that mostly wait on the file system,
-// so two threads creating different files at once finish sooner than one.
-// Every group's name is unique (the prefix ends in "_", the group number
-// follows), so the two never touch the same file.
-void save_with_two_writers(const OutputPlan& plan, std::vector<SaveOutcome>& outcomes) {
-    std::thread second;
-    try {
-        second = std::thread(save_odd_groups, std::cref(plan), std::ref(outcomes));
-    } catch (const std::system_error&) {
-        save_groups(plan, 0, 1, outcomes);
-        return;
-    }
-    try {
-        save_groups(plan, 0, 2, outcomes);
-    } catch (...) {
-        // Out of memory on this thread: the second must end before the
-        // failure travels on, or its std::thread would end the process.
-        second.join();
-        throw;
-    }
-    second.join();
-    for (size_t g = 1; g < plan.kept.size(); g += 2) {
-        if (outcomes[g] == SaveOutcome::no_record) save_group(plan, g, outcomes);
-    }
-}
-
-std::vector<SaveOutcome> save_planned(const OutputPlan& plan, OutputWriters writers) {
-    std::vector<SaveOutcome> outcomes(plan.kept.size(), SaveOutcome::no_record);
-    if (writers == OutputWriters::two && plan.kept.size() > 1) {
-        save_with_two_writers(plan, outcomes);
-    } else {
-        save_groups(plan, 0, 1, outcomes);
-    }
-    return outcomes;
-}
-
 }  // namespace
 
 std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
-                                      const std::string& directory, const std::vector<std::string>& prefixes,
-                                      OutputWriters writers) {
-    return save_planned(plan_outputs(records, group_count, directory, prefixes), writers);
+                                      const std::string& directory, const std::vector<std::string>& prefixes) {
+    const OutputPlan plan = plan_outputs(records, group_count, directory, prefixes);
+    std::vector<SaveOutcome> outcomes(plan.kept.size(), SaveOutcome::no_record);
+    for (size_t g = 0; g < plan.kept.size(); ++g) save_group(plan, g, outcomes);
+    return outcomes;
 }
 
 }  // namespace timbrex

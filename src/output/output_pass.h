@@ -16,16 +16,10 @@ enum class SaveOutcome : uint8_t {
     failed,
 };
 
-enum class OutputWriters {
-    one,  // the calling thread saves every file
-    two,  // a second thread saves every other group's file meanwhile
-};
-
 // Saves the record left in each group into `directory`, named with the prefix
-// of the file it came from (prefixes[file_index]); the outcome of group g is
-// at [g]. With two writers and no thread to be had, one thread does it all.
+// of the file it came from (prefixes[file_index]), in group order; the
+// outcome of group g is at [g].
 std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
-                                      const std::string& directory, const std::vector<std::string>& prefixes,
-                                      OutputWriters writers);
+                                      const std::string& directory, const std::vector<std::string>& prefixes);
 
 }  // namespace timbrex
