@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 
 #include "vgm_writer.h"
@@ -75,8 +77,12 @@ class Walk : public ::testing::Test {
         return writer.commands();
     }
 
+    // In memory of exactly the stream's size, so that a read past its end
+    // trips AddressSanitizer.
     size_t walk(const Bytes& stream, uint32_t minor = 0x50) {
-        walk_commands(state, stream.data(), 0, stream.size(), command_lengths_for(1, static_cast<uint8_t>(minor)));
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[stream.empty() ? 1 : stream.size()]);
+        std::copy(stream.begin(), stream.end(), exact.get());
+        walk_commands(state, exact.get(), 0, stream.size(), command_lengths_for(1, static_cast<uint8_t>(minor)));
         return state.voices.records.size();
     }
 
