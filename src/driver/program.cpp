@@ -51,15 +51,12 @@ std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group
     for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
     const std::vector<SaveOutcome> outcomes = save_outputs(voices, group_count, run.start_directory, prefixes);
 
-    std::vector<const VoiceRecord*> kept(outcomes.size(), nullptr);
-    for (const VoiceRecord& voice : voices) {
-        if (voice.group >= 0 && kept[static_cast<size_t>(voice.group)] == nullptr)
-            kept[static_cast<size_t>(voice.group)] = &voice;
-    }
+    const std::vector<int64_t> kept = kept_records(voices, group_count);
     std::vector<SavedInstrument> instruments;
     for (size_t g = 0; g < outcomes.size(); ++g) {
-        if (kept[g] == nullptr) continue;
-        const InputEntry& source = run.inputs.entries[static_cast<size_t>(kept[g]->file_index)];
+        if (kept[g] < 0) continue;
+        const VoiceRecord& voice = voices[static_cast<size_t>(kept[g])];
+        const InputEntry& source = run.inputs.entries[static_cast<size_t>(voice.file_index)];
         SavedInstrument instrument;
         instrument.file_name = source.prefix + std::to_string(g) + ".vpf";
         instrument.source_path = source.path;

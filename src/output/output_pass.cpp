@@ -14,18 +14,6 @@ struct OutputPlan {
     std::vector<int64_t> kept;  // position of group g's record, or -1
 };
 
-// Finds each group's record in one pass rather than one scan of the list per group.
-OutputPlan plan_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
-                        const std::vector<std::string>& prefixes) {
-    OutputPlan plan{records, directory, prefixes, std::vector<int64_t>(static_cast<size_t>(group_count), -1)};
-    for (size_t i = 0; i < records.size(); ++i) {
-        const int32_t g = records[i].group;
-        if (g >= 0 && g < group_count && plan.kept[static_cast<size_t>(g)] < 0)
-            plan.kept[static_cast<size_t>(g)] = static_cast<int64_t>(i);
-    }
-    return plan;
-}
-
 const VoiceRecord& kept_voice(const OutputPlan& plan, size_t group) {
     return plan.records[static_cast<size_t>(plan.kept[group])];
 }
@@ -44,9 +32,20 @@ void save_group(const OutputPlan& plan, size_t group, std::vector<SaveOutcome>& 
 
 }  // namespace
 
+std::vector<int64_t> kept_records(const std::vector<VoiceRecord>& records, int32_t group_count) {
+    // One pass rather than one scan of the list per group.
+    std::vector<int64_t> kept(static_cast<size_t>(group_count), -1);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int32_t g = records[i].group;
+        if (g >= 0 && g < group_count && kept[static_cast<size_t>(g)] < 0)
+            kept[static_cast<size_t>(g)] = static_cast<int64_t>(i);
+    }
+    return kept;
+}
+
 std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
                                       const std::string& directory, const std::vector<std::string>& prefixes) {
-    const OutputPlan plan = plan_outputs(records, group_count, directory, prefixes);
+    const OutputPlan plan{records, directory, prefixes, kept_records(records, group_count)};
     std::vector<SaveOutcome> outcomes(plan.kept.size(), SaveOutcome::no_record);
     for (size_t g = 0; g < plan.kept.size(); ++g) save_group(plan, g, outcomes);
     return outcomes;

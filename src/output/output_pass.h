@@ -16,6 +16,9 @@ enum class SaveOutcome : uint8_t {
     failed,
 };
 
+// Position of the record selection left in each group, or -1 where none is.
+std::vector<int64_t> kept_records(const std::vector<VoiceRecord>& records, int32_t group_count);
+
 // Saves the record left in each group into `directory`, named with the prefix
 // of the file it came from (prefixes[file_index]), in group order; the
 // outcome of group g is at [g].
