@@ -46,10 +46,14 @@ class Workers {
     Workers(HarvestQueue& queue, unsigned count) : queue_(queue) {
         threads_.reserve(count);
         for (unsigned i = 0; i < count; ++i) {
+            // Short of threads or of memory for one, fewer do the work; an
+            // exception leaving here would leave the started ones unjoined.
             try {
                 threads_.emplace_back(harvest_queued_files, std::ref(queue));
             } catch (const std::system_error&) {
-                break;  // the system gives no more threads: fewer do the work
+                break;
+            } catch (const std::bad_alloc&) {
+                break;
             }
         }
     }
