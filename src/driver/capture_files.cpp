@@ -1,46 +1,57 @@
 #include "driver/capture_files.h"
 
-#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <new>
+#include <string>
 #include <vector>
 
-#include "driver/read_ahead.h"
-#include "vgm/vgm_loader.h"
+#include "driver/file_harvest.h"
+#include "messages.h"
 
 namespace timbrex {
 
 namespace {
 
-std::vector<size_t> file_positions(const InputList& inputs) {
-    std::vector<size_t> files;
-    for (size_t i = 0; i < inputs.entries.size(); ++i) {
-        if (!inputs.entries[i].is_dir) files.push_back(i);
+// The file's voices that no earlier file gave, stamped with its index: the
+// list a one-pass run over the files would have built.
+void merge_voices(VoiceList& voices, const std::vector<VoiceRecord>& file_voices, int32_t file_index) {
+    for (const VoiceRecord& voice : file_voices) {
+        if (append_if_new(voices, voice)) voices.records.back().file_index = file_index;
     }
-    return files;
 }
 
-void replay(RunState& run, size_t position, LogReadStatus status) {
-    reset_channel_images(run.capture.images);
-    process_loaded_vgm(run.capture, run.inputs.entries[position].path, static_cast<int32_t>(position), status, run.log);
+void take_file(RunState& run, size_t position, const FileOutcome& outcome) {
+    const char* path = run.inputs.entries[position].path.c_str();
+    if (outcome.out_of_memory) throw std::bad_alloc();
+    switch (outcome.load) {
+        case LogReadStatus::cannot_open: std::printf(messages::kCantOpenFile, path); return;
+        case LogReadStatus::too_large:
+        case LogReadStatus::cannot_allocate: std::printf(messages::kCantAllocFile, path); return;
+        case LogReadStatus::ok: break;
+    }
+    const LogHarvest& harvest = outcome.harvest;
+    if (harvest.status == HarvestStatus::not_vgm) {
+        std::printf(messages::kNoVgmFound, path);
+        return;
+    }
+    std::printf(messages::kProcessing, path, harvest.major, harvest.minor);
+    if (harvest.status == HarvestStatus::out_of_memory) throw std::bad_alloc();
+    merge_voices(run.voices, harvest.voices, static_cast<int32_t>(position));
 }
 
 }  // namespace
 
-void capture_all_files(RunState& run, unsigned cores) {
-    const std::vector<size_t> files = file_positions(run.inputs);
-    const std::vector<InputEntry>& entries = run.inputs.entries;
-    // A single file has nothing to overlap with.
-    if (files.size() < 2 || !start_read_ahead(run.read_ahead, cores)) {
-        for (const size_t position : files) replay(run, position, read_log(entries[position].path, run.log));
-        return;
+void capture_all_files(RunState& run, unsigned threads) {
+    std::vector<std::string> paths;
+    std::vector<size_t> positions;
+    for (size_t i = 0; i < run.inputs.entries.size(); ++i) {
+        if (run.inputs.entries[i].is_dir) continue;
+        paths.push_back(run.inputs.entries[i].path);
+        positions.push_back(i);
     }
-    request_load(run.read_ahead, entries[files[0]].path);
-    for (size_t k = 0; k < files.size(); ++k) {
-        const LogReadStatus status = take_load(run.read_ahead, run.log);
-        if (k + 1 < files.size()) request_load(run.read_ahead, entries[files[k + 1]].path);
-        replay(run, files[k], status);
-    }
-    stop_read_ahead(run.read_ahead);
+    harvest_in_order(paths, threads,
+                     [&](size_t k, const FileOutcome& outcome) { take_file(run, positions[k], outcome); });
 }
 
 }  // namespace timbrex

@@ -4,11 +4,11 @@
 
 namespace timbrex {
 
-// Every file entry of the input list in list order: channel images reset, the
-// log loaded, reported and replayed into the run's capture state. With two or
-// more `cores` the next file is loaded on a second thread, never more than
-// one ahead, while the current one is walked; what is printed and captured is
-// the same either way.
-void capture_all_files(RunState& run, unsigned cores);
+// Every file entry of the input list, harvested on `threads` workers (1: in
+// line), then in list order: the file's line printed and each of its voices
+// not yet in the run's list appended with the file's index. What is printed
+// and listed does not depend on `threads`. Throws std::bad_alloc, after the
+// lines of every earlier file, when a file's harvest ran out of memory.
+void capture_all_files(RunState& run, unsigned threads);
 
 }  // namespace timbrex

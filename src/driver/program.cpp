@@ -44,23 +44,19 @@ bool collect_inputs(RunState& run, const std::vector<std::string>& arguments) {
 // The instrument of each group: its file's name, where its voice was heard,
 // and whether the save succeeded; "ERR: Can't save file" for each failure, in
 // group order.
-std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count, unsigned threads) {
-    const std::vector<VoiceRecord>& voices = run.capture.voices.records;
+std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count) {
+    const std::vector<VoiceRecord>& voices = run.voices.records;
     std::vector<std::string> prefixes;
     prefixes.reserve(run.inputs.entries.size());
     for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
-    const std::vector<SaveOutcome> outcomes = save_outputs(voices, group_count, run.start_directory, prefixes,
-                                                           threads > 1 ? OutputWriters::two : OutputWriters::one);
+    const std::vector<SaveOutcome> outcomes = save_outputs(voices, group_count, run.start_directory, prefixes);
 
-    std::vector<const VoiceRecord*> kept(outcomes.size(), nullptr);
-    for (const VoiceRecord& voice : voices) {
-        if (voice.group >= 0 && kept[static_cast<size_t>(voice.group)] == nullptr)
-            kept[static_cast<size_t>(voice.group)] = &voice;
-    }
+    const std::vector<int64_t> kept = kept_records(voices, group_count);
     std::vector<SavedInstrument> instruments;
     for (size_t g = 0; g < outcomes.size(); ++g) {
-        if (kept[g] == nullptr) continue;
-        const InputEntry& source = run.inputs.entries[static_cast<size_t>(kept[g]->file_index)];
+        if (kept[g] < 0) continue;
+        const VoiceRecord& voice = voices[static_cast<size_t>(kept[g])];
+        const InputEntry& source = run.inputs.entries[static_cast<size_t>(voice.file_index)];
         SavedInstrument instrument;
         instrument.file_name = source.prefix + std::to_string(g) + ".vpf";
         instrument.source_path = source.path;
@@ -80,11 +76,11 @@ std::vector<SavedInstrument> run_sequence(RunState& run, const std::vector<std::
     run.start_directory = platform::current_directory().value_or(".");
     if (!collect_inputs(run, arguments)) return {};
     capture_all_files(run, threads);
-    std::vector<VoiceRecord>& voices = run.capture.voices.records;
+    std::vector<VoiceRecord>& voices = run.voices.records;
     const int32_t group_count = group_voices(voices);
     select_loudest(voices, group_count);
     std::printf(messages::kInstrumentsFound, group_count);
-    return save_instruments(run, group_count, threads);
+    return save_instruments(run, group_count);
 }
 
 }  // namespace

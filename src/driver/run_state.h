@@ -5,18 +5,14 @@
 #include <string>
 
 #include "driver/input_list.h"
-#include "driver/read_ahead.h"
-#include "vgm/log_reader.h"
-#include "voice/capture_state.h"
+#include "voice/voice_list.h"
 
 namespace timbrex {
 
 struct RunState {
     std::string start_directory;  // where every output file goes
     InputList inputs;
-    CaptureState capture;  // voice list, channel images, DAC mode flag
-    LogBuffer log;         // the file being walked
-    ReadAhead read_ahead;  // the file after it, loading meanwhile
+    VoiceList voices;  // the distinct voices of all files, each with the file it was first heard in
 };
 
 }  // namespace timbrex

@@ -68,7 +68,7 @@ class GroupIndex {
 
     // Indexed by group number; by_key_ holds group numbers.
     std::vector<ShapeKey> group_keys_;
-    PositionTable<ShapeKey> by_key_{hash_shape_key, shape_keys_equal};
+    PositionTable<ShapeKey, ShapeKeyHash, SameShapeKey> by_key_;
 
     ShapeKey keys_[kBatch];
     uint64_t hashes_[kBatch];

@@ -1,6 +1,6 @@
 #pragma once
-// The output pass: one voice patch file for each group, its save failures
-// reported in group order.
+// The output pass: one voice patch file for each group; which saves failed
+// is the caller's to report.
 
 #include <cstdint>
 #include <string>
@@ -16,21 +16,13 @@ enum class SaveOutcome : uint8_t {
     failed,
 };
 
-enum class OutputWriters {
-    one,  // the calling thread saves every file
-    two,  // a second thread saves every other group's file meanwhile
-};
+// Position of the record selection left in each group, or -1 where none is.
+std::vector<int64_t> kept_records(const std::vector<VoiceRecord>& records, int32_t group_count);
 
 // Saves the record left in each group into `directory`, named with the prefix
-// of the file it came from (prefixes[file_index]); the outcome of group g is
-// at [g]. With two writers and no thread to be had, one thread does it all.
+// of the file it came from (prefixes[file_index]), in group order; the
+// outcome of group g is at [g].
 std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
-                                      const std::string& directory, const std::vector<std::string>& prefixes,
-                                      OutputWriters writers);
-
-// save_outputs with two writers where the machine has more than one core,
-// then "ERR: Can't save file" for each failed save, in group order.
-void write_outputs(const std::vector<VoiceRecord>& records, int32_t group_count, const std::string& directory,
-                   const std::vector<std::string>& prefixes);
+                                      const std::string& directory, const std::vector<std::string>& prefixes);
 
 }  // namespace timbrex

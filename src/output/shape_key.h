@@ -23,4 +23,12 @@ bool shape_keys_equal(const ShapeKey& a, const ShapeKey& b);
 
 uint64_t hash_shape_key(const ShapeKey& key);
 
+struct ShapeKeyHash {
+    uint64_t operator()(const ShapeKey& key) const { return hash_shape_key(key); }
+};
+
+struct SameShapeKey {
+    bool operator()(const ShapeKey& a, const ShapeKey& b) const { return shape_keys_equal(a, b); }
+};
+
 }  // namespace timbrex

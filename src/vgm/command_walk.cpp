@@ -1,7 +1,5 @@
 #include "vgm/command_walk.h"
 
-#include <cstring>
-
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #if defined(_MSC_VER) && !defined(__clang__)
@@ -100,30 +98,9 @@ uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t 
 
 #else
 
-// Eight bytes as one word, the first byte lowest, whatever the machine's byte order.
-uint64_t load_le64(const uint8_t* bytes) {
-    uint64_t word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap64(word);
-#endif
-    return word;
-}
-
-// Nonzero unless all eight bytes of the word are short commands.
-uint64_t non_short_marks(uint64_t word) {
-    constexpr uint64_t kHighBits = 0x8080808080808080ull;
-    constexpr uint64_t kFirst = 0x7070707070707070ull;
-    // Each byte minus 0x70, with no borrow crossing into the next byte; a
-    // byte is in range when the top three bits of its difference are clear.
-    const uint64_t difference = ((word | kHighBits) - kFirst) ^ (~word & kHighBits);
-    return difference & 0xE0E0E0E0E0E0E0E0ull;
-}
-
-// The position after a run of short commands, eight bytes at a time where the
-// machine has no 16-byte compares.
+// Without 16-byte compares (a wasm build among others) the run is taken a
+// byte at a time.
 uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size) {
-    while (size - position >= 8 && non_short_marks(load_le64(buffer + position)) == 0) position += 8;
     while (position < size && is_short_command(buffer[position])) ++position;
     return position;
 }
@@ -133,11 +110,11 @@ uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t 
 // The writes of the two chips the capture listens to (0x52, 0x53: YM2612 ports
 // 0 and 1; 0x54: YM2151); every other command is stepped over. The caller has
 // checked that both operand bytes are in the buffer.
-inline void execute_chip_write(CaptureState& state, const uint8_t* command, int32_t file_index) {
+inline void execute_chip_write(FileCapture& state, const uint8_t* command) {
     switch (command[0]) {
-        case 0x52: ym2612_write(state, 0, command[1], command[2], file_index); break;
-        case 0x53: ym2612_write(state, 1, command[1], command[2], file_index); break;
-        case 0x54: ym2151_write(state, command[1], command[2], file_index); break;
+        case 0x52: ym2612_write(state, 0, command[1], command[2]); break;
+        case 0x53: ym2612_write(state, 1, command[1], command[2]); break;
+        case 0x54: ym2151_write(state, command[1], command[2]); break;
         default: break;
     }
 }
@@ -164,7 +141,7 @@ const CommandLengths& command_lengths_for(uint8_t major, uint8_t minor) {
     return has_long_reserved_commands(major, minor) ? kLengthsFrom160 : kLengthsBefore160;
 }
 
-void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, uint64_t size, int32_t file_index,
+void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, uint64_t size,
                    const CommandLengths& lengths) {
     uint64_t position = start;
     while (position < size) {
@@ -178,7 +155,7 @@ void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, u
                 case 0x52:
                 case 0x53:
                 case 0x54:
-                    execute_chip_write(state, buffer + position, file_index);
+                    execute_chip_write(state, buffer + position);
                     position += 3;
                     continue;
                 case 0x61: position += 3; continue;
@@ -201,7 +178,7 @@ void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, u
             length = kDataBlockHeader + read_le32(buffer + position, 3);
         }
         if (position + length > size) return;  // operands cut off: not executed
-        execute_chip_write(state, buffer + position, file_index);
+        execute_chip_write(state, buffer + position);
         position += length;
     }
 }

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "voice/capture_state.h"
+#include "voice/file_capture.h"
 
 namespace timbrex {
 
@@ -19,7 +19,7 @@ const CommandLengths& command_lengths_for(uint8_t major, uint8_t minor);
 // Walks from `start` while the position is below `size`, the number of bytes
 // that are really in `buffer`. A command that would reach past `size` ends the
 // walk unexecuted, so no byte outside the buffer is ever read.
-void walk_commands(CaptureState& state, const uint8_t* buffer, uint64_t start, uint64_t size, int32_t file_index,
+void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, uint64_t size,
                    const CommandLengths& lengths);
 
 }  // namespace timbrex

@@ -87,7 +87,7 @@ LogReadStatus read_log(const std::string& path, LogBuffer& log) {
     uint8_t head[4] = {0, 0, 0, 0};
     const size_t head_length = std::fread(head, 1, sizeof head, file.get());
     const int64_t size = announced_size(head, head_length, file_length, read_trailer(file.get(), file_length));
-    if (size < 0) return LogReadStatus::cannot_allocate;
+    if (size < 0) return LogReadStatus::too_large;
 
     std::rewind(file.get());
     const auto announced = static_cast<uint64_t>(size);

@@ -9,7 +9,12 @@
 
 namespace timbrex {
 
-enum class LogReadStatus { ok, cannot_open, cannot_allocate };
+enum class LogReadStatus {
+    ok,
+    cannot_open,
+    too_large,        // announces 2^31 bytes or more, beyond a signed 32-bit size
+    cannot_allocate,  // memory ran out for the buffer
+};
 
 // The announced size of a file whose first bytes are `head` (head_length of
 // them) and whose last four bytes are `tail`: a plain log's file length, else

@@ -13,8 +13,8 @@ struct ChannelImages {
     VoiceRecord snapshot[kChannelCount];
 };
 
-// Start of every file: images all 0, snapshots all -1, so that each channel's
-// first key-on in the file always counts as a change.
-void reset_channel_images(ChannelImages& images);
+// The images at the start of a file: all 0, snapshots all -1, so that each
+// channel's first key-on in the file always counts as a change.
+ChannelImages fresh_channel_images();
 
 }  // namespace timbrex

@@ -18,23 +18,23 @@ int ym2612_channel_from_code(unsigned code) {
 
 }  // namespace
 
-void capture_key_on_ym2612(CaptureState& state, uint8_t value, int32_t file_index) {
+void capture_key_on_ym2612(FileCapture& state, uint8_t value) {
     const int channel = ym2612_channel_from_code(value & 7u);
     if (channel == kDacChannel && state.dac_mode) return;
     if ((value & 0xF0u) == 0) return;  // key-off: no operator keyed on
-    capture_voice(state, channel, file_index);
+    capture_voice(state, channel);
 }
 
-void capture_key_on_ym2151(CaptureState& state, uint8_t value, int32_t file_index) {
+void capture_key_on_ym2151(FileCapture& state, uint8_t value) {
     if ((value & 0x78u) == 0) return;  // key-off: no operator keyed on
-    capture_voice(state, value & 7, file_index);
+    capture_voice(state, value & 7);
 }
 
-void capture_voice(CaptureState& state, int channel, int32_t file_index) {
+void capture_voice(FileCapture& state, int channel) {
     const VoiceRecord& image = state.images.current[channel];
     VoiceRecord& snapshot = state.images.snapshot[channel];
     if (std::memcmp(&image, &snapshot, sizeof image) == 0) return;
-    if (!is_silent(image)) append_if_new(state.voices, image, file_index);
+    if (!is_silent(image)) append_if_new(state.voices, image);
     snapshot = image;
 }
 

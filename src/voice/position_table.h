@@ -6,7 +6,7 @@
 // nearly every slot that does not match, and let the table grow without
 // touching an item: with a million items those looks are cache misses and
 // would make lookups slower the more voices there are. Hashing and equality
-// come from the caller.
+// are the caller's function objects, called directly so that they inline.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,14 +14,9 @@
 
 namespace timbrex {
 
-template <typename Item>
+template <typename Item, typename Hash, typename Equal>
 class PositionTable {
    public:
-    using HashFn = uint64_t (*)(const Item&);
-    using EqualFn = bool (*)(const Item&, const Item&);
-
-    PositionTable(HashFn hash_fn, EqualFn equal_fn) : hash_(hash_fn), equal_(equal_fn) {}
-
     // The caller's hash function, for a caller that hashes once and then
     // calls find() and insert_hashed() with the result.
     uint64_t hash(const Item& item) const { return hash_(item); }
@@ -40,6 +35,8 @@ class PositionTable {
         for (size_t i = tag & mask_;; i = (i + 1) & mask_) {
             const Slot& slot = slots_[i];
             if (slot.position < 0) return -1;
+            // Equal tags only say the hashes agree in their low bits: the
+            // items themselves decide.
             if (slot.tag == tag && equal_(items[static_cast<size_t>(slot.position)], probe)) return slot.position;
         }
     }
@@ -93,8 +90,8 @@ class PositionTable {
         }
     }
 
-    HashFn hash_;
-    EqualFn equal_;
+    Hash hash_;
+    Equal equal_;
     std::vector<Slot> slots_;
     size_t used_ = 0;
     size_t mask_ = 0;

@@ -59,9 +59,9 @@ void store_ym2151_operator(FmOperator& op, uint8_t reg, uint8_t value) {
 
 }  // namespace
 
-void ym2612_voice_write(CaptureState& state, int port, uint8_t reg, uint8_t value, int32_t file_index) {
+void ym2612_voice_write(FileCapture& state, int port, uint8_t reg, uint8_t value) {
     if (port == 0 && reg == 0x28) {
-        capture_key_on_ym2612(state, value, file_index);
+        capture_key_on_ym2612(state, value);
         return;
     }
     if (port == 0 && reg == 0x2B) {
@@ -80,9 +80,9 @@ void ym2612_voice_write(CaptureState& state, int port, uint8_t reg, uint8_t valu
     store_ym2612_operator(image.slot[(reg >> 2) & 3], reg, value);
 }
 
-void ym2151_voice_write(CaptureState& state, uint8_t reg, uint8_t value, int32_t file_index) {
+void ym2151_voice_write(FileCapture& state, uint8_t reg, uint8_t value) {
     if (reg == 0x08) {
-        capture_key_on_ym2151(state, value, file_index);
+        capture_key_on_ym2151(state, value);
         return;
     }
     // Below 0x20: test, noise, timers, LFO; 0x28-0x3F: key code, key fraction,

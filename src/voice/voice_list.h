@@ -11,16 +11,24 @@
 
 namespace timbrex {
 
+struct VoiceValuesHash {
+    uint64_t operator()(const VoiceRecord& voice) const { return hash_voice_values(voice); }
+};
+
+struct SameVoiceValues {
+    bool operator()(const VoiceRecord& a, const VoiceRecord& b) const { return same_voice_values(a, b); }
+};
+
 struct VoiceList {
     std::vector<VoiceRecord> records;
-    PositionTable<VoiceRecord> index{hash_voice_values, same_voice_values};
+    PositionTable<VoiceRecord, VoiceValuesHash, SameVoiceValues> index;
 };
 
 // First position whose 42 voice values equal those of `voice`, or -1.
 int32_t find_voice(const VoiceList& list, const VoiceRecord& voice);
 
-// Appends `voice` with its file index set unless an equal voice is listed
-// already; true when it was appended.
-bool append_if_new(VoiceList& list, const VoiceRecord& voice, int32_t file_index);
+// Appends a copy of `voice`, bookkeeping values included, unless a voice of
+// the same 42 voice values is listed already; true when it was appended.
+bool append_if_new(VoiceList& list, const VoiceRecord& voice);
 
 }  // namespace timbrex

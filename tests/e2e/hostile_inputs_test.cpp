@@ -19,6 +19,8 @@
 #include <system_error>
 #include <vector>
 
+#include "bytes.h"
+#include "expected_lines.h"
 #include "host.h"
 #include "output/voice_file.h"
 #include "run_binary.h"
@@ -36,8 +38,11 @@ using testing::VgmWriter;
 const VoiceRecord kFirst = sample_voice(1, 4);
 const VoiceRecord kSecond = sample_voice(2, 0);
 
-std::string processing(const std::string& path) { return "OK: Processing '" + path + "' (VGM v1.50)\n"; }
-std::string found(int n) { return "OK: " + std::to_string(n) + " instruments were found\n"; }
+using testing::append_le32;
+using testing::put_le32;
+using testing::with_trailer_size;
+std::string processing(const std::string& path) { return testing::processing_line(path); }
+std::string found(int n) { return testing::instruments_found_line(n); }
 std::string no_vgm(const std::string& path) { return "ERR: No VGM found in file '" + path + "'\n"; }
 std::string cant_open(const std::string& path) { return "ERR: Can't open file '" + path + "'\n"; }
 std::string cant_alloc(const std::string& path) { return "ERR: Can't alloc memory for file '" + path + "'\n"; }
@@ -50,22 +55,12 @@ using testing::concat;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-void put_le32(Bytes& data, size_t at, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) data[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 // A log whose first voice is keyed on once: one instrument, kFirst.
 Bytes one_voice_log() {
     return VgmWriter(0x150).ym2612_voice(0, kFirst).ym2612_key_on(0).wait(735).ym2612_key_off(0).end().bytes();
 }
 
 Bytes second_voice_log() { return VgmWriter(0x150).ym2612_voice(2, kSecond).ym2612_key_on(2).wait(735).end().bytes(); }
-
-// The gzip trailer is CRC-32 then ISIZE, both little-endian, in the last 8 bytes.
-Bytes with_trailer_size(Bytes member, uint32_t size) {
-    put_le32(member, member.size() - 4, size);
-    return member;
-}
 
 uint32_t crc32_of(const Bytes& data) {
     uint32_t crc = 0xFFFFFFFFu;
@@ -93,9 +88,8 @@ Bytes stored_gzip(const Bytes& data) {
                    data.begin() + static_cast<std::ptrdiff_t>(at + length));
         at += length;
     } while (at < data.size());
-    out.resize(out.size() + 8);
-    put_le32(out, out.size() - 8, crc32_of(data));
-    put_le32(out, out.size() - 4, static_cast<uint32_t>(data.size()));
+    append_le32(out, crc32_of(data));
+    append_le32(out, static_cast<uint32_t>(data.size()));
     return out;
 }
 

@@ -1,7 +1,9 @@
-// A gzip log of two megabytes whose trailer claims almost 2 GiB, run with the
-// address space limited as `ulimit -v 1000000` does: reserved memory, not only
+// Runs with the address space limited as `ulimit -v` does. A gzip log of two
+// megabytes whose trailer claims almost 2 GiB: reserved memory, not only
 // resident memory, must follow the data present, so the file is read whole and
-// gives exactly what it gives with an honest trailer.
+// gives exactly what it gives with an honest trailer. A log whose buffer
+// cannot grow as far as it inflates is refused, and a log whose voices
+// exhaust memory ends the run, each as a run on one thread reports it.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+#include "expected_lines.h"
 #include "host.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
@@ -52,11 +56,6 @@ Bytes big_log() {
     return log.end().bytes();
 }
 
-Bytes with_trailer(Bytes member, uint32_t size) {
-    for (size_t i = 0; i < 4; ++i) member[member.size() - 4 + i] = static_cast<uint8_t>(size >> (8 * i));
-    return member;
-}
-
 struct Harvest {
     testing::RunResult result;
     std::vector<std::pair<std::string, Bytes>> files;
@@ -87,7 +86,7 @@ TEST(MemoryLimit, TrailerClaimingAlmost2GiBIsReadWholeUnderUlimit) {
 
     for (const uint32_t claim : {static_cast<uint32_t>(big_log().size()), 0x7FFFFFFFu}) {
         testing::TempDir dir;
-        const Harvest limited = harvest(dir, with_trailer(member, claim), kLimitKib);
+        const Harvest limited = harvest(dir, testing::with_trailer_size(member, claim), kLimitKib);
         EXPECT_EQ(limited.result.status, 0) << claim;
         EXPECT_EQ(limited.result.err, "") << claim;
         EXPECT_EQ(limited.result.out, honest.result.out) << claim;
@@ -101,10 +100,79 @@ TEST(MemoryLimit, AllocationFailureIsReportedForTheFile) {
     // Too little room for this log's buffer, enough for the program itself:
     // the file is refused with the alloc message and the run ends normally.
     testing::TempDir dir;
-    const Harvest tight = harvest(dir, with_trailer(testing::gzip_member(big_log()), 0x7FFFFFFFu), 40000);
+    const Harvest tight = harvest(dir, testing::with_trailer_size(testing::gzip_member(big_log()), 0x7FFFFFFFu), 40000);
     EXPECT_EQ(tight.result.status, 0);
     EXPECT_EQ(tight.result.out, "ERR: Can't alloc memory for file 'big.vgz'\nOK: 0 instruments were found\n");
     EXPECT_TRUE(tight.files.empty());
+}
+
+// A log that inflates about a thousandfold, far past the buffer its compressed
+// size vouches for, with a voice at its very end.
+Bytes far_inflating_log() {
+    return VgmWriter(0x150)
+        .raw(Bytes(100000000, 0x62))
+        .ym2612_voice(0, testing::sample_voice(1, 4))
+        .ym2612_key_on(0)
+        .end()
+        .bytes();
+}
+
+Bytes small_log(uint32_t variant) {
+    return VgmWriter(0x150).ym2612_voice(1, testing::sample_voice(variant, 7)).ym2612_key_on(1).end().bytes();
+}
+
+TEST(MemoryLimit, BufferGrowthThatFailsRefusesTheFileAndTheRunGoesOn) {
+    TIMBREX_SKIP_UNLESS_POSIX("address-space limits");
+    if (kSanitized) GTEST_SKIP() << "an address-space limit means nothing under sanitizers";
+    testing::TempDir dir;
+    testing::write_file(dir / "long.vgz", testing::gzip_member(far_inflating_log()));
+    testing::write_file(dir / "after.vgm", small_log(5));
+    const std::vector<std::string> arguments = {"long.vgz", "after.vgm"};
+
+    const testing::RunResult free_run = testing::run_timbrex(dir.path(), arguments);
+    EXPECT_EQ(free_run.out, testing::processing_line("long.vgz") + testing::processing_line("after.vgm") +
+                                testing::instruments_found_line(2));
+    // Room for the buffer the trailer is trusted with, not for the growth:
+    // a failed growth is no end of the data.
+    testing::RunLimits limits;
+    limits.address_space_kib = 120000;
+    const testing::RunResult limited = testing::run_timbrex(dir.path(), arguments, limits);
+    EXPECT_EQ(limited.status, 0);
+    EXPECT_EQ(limited.out, "ERR: Can't alloc memory for file 'long.vgz'\n" + testing::processing_line("after.vgm") +
+                               testing::instruments_found_line(1));
+}
+
+// Two million distinct voices in 12 MB: each key-on follows one level write,
+// and the levels of three operators count up like an odometer.
+Bytes voice_flood_log() {
+    VgmWriter log(0x150);
+    log.ym2612_voice(0, testing::sample_voice(3, 0));
+    for (uint32_t i = 0; i < 2000000; ++i) {
+        const uint32_t digits[3] = {i % 128, (i / 128) % 128, (i / 16384) % 128};
+        log.ym2612(0, 0x40, static_cast<uint8_t>(digits[0]));
+        if (digits[0] == 0) log.ym2612(0, 0x44, static_cast<uint8_t>(digits[1]));
+        if (digits[0] == 0 && digits[1] == 0) log.ym2612(0, 0x48, static_cast<uint8_t>(digits[2]));
+        log.ym2612_key_on(0);
+    }
+    return log.end().bytes();
+}
+
+TEST(MemoryLimit, VoicesThatExhaustMemoryEndTheRunAfterTheLinesBeforeThem) {
+    TIMBREX_SKIP_UNLESS_POSIX("address-space limits");
+    if (kSanitized) GTEST_SKIP() << "an address-space limit means nothing under sanitizers";
+    testing::TempDir dir;
+    testing::write_file(dir / "a.vgm", small_log(5));
+    testing::write_file(dir / "flood.vgm", voice_flood_log());
+    testing::write_file(dir / "z.vgm", small_log(6));
+    testing::RunLimits limits;
+    limits.address_space_kib = 200000;
+    const testing::RunResult limited = testing::run_timbrex(dir.path(), {"a.vgm", "flood.vgm", "z.vgm"}, limits);
+    EXPECT_EQ(limited.status, 0);
+    EXPECT_EQ(limited.err, "");
+    EXPECT_EQ(limited.out,
+              testing::processing_line("a.vgm") + testing::processing_line("flood.vgm") + "ERR: Out of memory\n");
+    EXPECT_EQ(testing::files_in(dir.path()), (std::vector<std::string>{"a.vgm", "flood.vgm", "z.vgm"}))
+        << "nothing is written";
 }
 
 }  // namespace

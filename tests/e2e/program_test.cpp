@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "expected_lines.h"
 #include "host.h"
 #include "output/voice_file.h"
 #include "run_binary.h"
@@ -25,11 +26,11 @@ const std::string kUsage =
     "USAGE: timbrex.exe filename.vgm [name2.vgm ..] to process one or few files\n"
     "       timbrex.exe [path\\]* to process whole directory with all subdirectories\n";
 
+using testing::processing_line;
 std::string processing(const std::string& path, const std::string& version = "1.50") {
-    return "OK: Processing '" + path + "' (VGM v" + version + ")\n";
+    return processing_line(path, version);
 }
-
-std::string found(int n) { return "OK: " + std::to_string(n) + " instruments were found\n"; }
+std::string found(int n) { return testing::instruments_found_line(n); }
 
 VoiceRecord with_carriers_at(VoiceRecord voice, int32_t tl) {
     for (int k = 0; k < kSlotCount; ++k) {

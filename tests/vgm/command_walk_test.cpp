@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 
 #include "vgm_writer.h"
@@ -69,29 +71,30 @@ TEST(CommandLengthsTest, EveryOpcode) {
 // reports whether the walk reached the key-on, i.e. stepped the filler exactly.
 class Walk : public ::testing::Test {
    protected:
-    Walk() { reset_channel_images(state.images); }
-
     Bytes voice_setup() const {
         testing::VgmWriter writer(0x150);
         writer.ym2612_voice(0, testing::sample_voice(1, 7));
         return writer.commands();
     }
 
+    // In memory of exactly the stream's size, so that a read past its end
+    // trips AddressSanitizer.
     size_t walk(const Bytes& stream, uint32_t minor = 0x50) {
-        walk_commands(state, stream.data(), 0, stream.size(), 0, command_lengths_for(1, static_cast<uint8_t>(minor)));
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[stream.empty() ? 1 : stream.size()]);
+        std::copy(stream.begin(), stream.end(), exact.get());
+        walk_commands(state, exact.get(), 0, stream.size(), command_lengths_for(1, static_cast<uint8_t>(minor)));
         return state.voices.records.size();
     }
 
     bool reaches_key_on_after(const Bytes& filler, uint32_t minor = 0x50) {
-        reset_channel_images(state.images);
-        state.voices = VoiceList{};
+        state = FileCapture{};
         Bytes stream = voice_setup();
         stream.insert(stream.end(), filler.begin(), filler.end());
         stream.insert(stream.end(), {0x52, 0x28, 0xF0});
         return walk(stream, minor) == 1;
     }
 
-    CaptureState state;
+    FileCapture state;
 };
 
 TEST_F(Walk, StepsEveryCommandByItsLength) {
@@ -156,14 +159,13 @@ TEST_F(Walk, CommandCutByTheBoundIsNotExecuted) {
     stream.insert(stream.end(), {0x52, 0x28, 0xF0});
     // The bound is one byte short of the key-on: the bytes exist in memory but
     // were not part of the log.
-    walk_commands(state, stream.data(), 0, stream.size() - 1, 0, command_lengths_for(1, 0x50));
+    walk_commands(state, stream.data(), 0, stream.size() - 1, command_lengths_for(1, 0x50));
     EXPECT_TRUE(state.voices.records.empty());
 }
 
 TEST_F(Walk, DataBlockBeyondTheBoundEndsTheWalk) {
     for (const uint32_t length : {0xFFFFFFFFu, 0x7FFFFFFFu, 4u}) {
-        state = CaptureState{};
-        reset_channel_images(state.images);
+        state = FileCapture{};
         Bytes stream = voice_setup();
         stream.insert(stream.end(), {0x67, 0x66, 0x00, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
                                      static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)});
@@ -177,8 +179,8 @@ TEST_F(Walk, DataBlockBeyondTheBoundEndsTheWalk) {
 TEST_F(Walk, StartAtOrPastTheBoundWalksNothing) {
     Bytes stream = voice_setup();
     stream.insert(stream.end(), {0x52, 0x28, 0xF0});
-    walk_commands(state, stream.data(), stream.size(), stream.size(), 0, command_lengths_for(1, 0x50));
-    walk_commands(state, stream.data(), UINT64_MAX, stream.size(), 0, command_lengths_for(1, 0x50));
+    walk_commands(state, stream.data(), stream.size(), stream.size(), command_lengths_for(1, 0x50));
+    walk_commands(state, stream.data(), UINT64_MAX, stream.size(), command_lengths_for(1, 0x50));
     EXPECT_TRUE(state.voices.records.empty());
 }
 
@@ -203,9 +205,8 @@ Bytes short_run(size_t length) {
 size_t voices_after_walk(const Bytes& stream) {
     std::unique_ptr<uint8_t[]> data(new uint8_t[stream.size() + (stream.empty() ? 1 : 0)]);
     std::copy(stream.begin(), stream.end(), data.get());
-    CaptureState state;
-    reset_channel_images(state.images);
-    walk_commands(state, data.get(), 0, stream.size(), 0, command_lengths_for(1, 0x50));
+    FileCapture state;
+    walk_commands(state, data.get(), 0, stream.size(), command_lengths_for(1, 0x50));
     return state.voices.records.size();
 }
 
@@ -276,10 +277,9 @@ TEST(WalkRandomStreams, NeverReadOutsideTheData) {
                       : pick == 1 ? static_cast<uint8_t>(0x52 + random() % 3)
                                   : static_cast<uint8_t>(random());
         }
-        CaptureState state;
-        reset_channel_images(state.images);
+        FileCapture state;
         const uint64_t start = random() % (size + 2);
-        walk_commands(state, data.get(), start, size, round, command_lengths_for(1, static_cast<uint8_t>(random())));
+        walk_commands(state, data.get(), start, size, command_lengths_for(1, static_cast<uint8_t>(random())));
         // Each captured voice needs its own three-byte key-on command.
         EXPECT_LE(state.voices.records.size() * 3, size);
     }

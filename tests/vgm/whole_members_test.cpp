@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "vgm/gzip_stream.h"
 #include "vgm_writer.h"
 
@@ -24,10 +25,6 @@ using testing::Bytes;
 
 using testing::concat;
 using testing::pattern_bytes;
-
-void put_le32(Bytes& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
 
 uint32_t crc_of(const Bytes& data) {
     return static_cast<uint32_t>(::crc32(0, data.data(), static_cast<uInt>(data.size())));
@@ -80,8 +77,8 @@ Bytes member(const Bytes& data, const Bytes& stream, const Header& header = {}) 
         out.push_back(static_cast<uint8_t>(check >> 8));
     }
     out = concat(out, stream);
-    put_le32(out, crc_of(data));
-    put_le32(out, static_cast<uint32_t>(data.size()));
+    testing::append_le32(out, crc_of(data));
+    testing::append_le32(out, static_cast<uint32_t>(data.size()));
     return out;
 }
 

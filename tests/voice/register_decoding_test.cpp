@@ -12,7 +12,6 @@ namespace {
 class Decoding : public ::testing::Test {
    protected:
     Decoding() {
-        reset_channel_images(state.images);
         // Non-zero background so that a stray write to the wrong field shows.
         for (int ch = 0; ch < kChannelCount; ++ch) {
             int32_t* values = reinterpret_cast<int32_t*>(&state.images.current[ch]);
@@ -29,7 +28,7 @@ class Decoding : public ::testing::Test {
         EXPECT_EQ(std::memcmp(state.images.snapshot, expected.snapshot, sizeof expected.snapshot), 0);
     }
 
-    CaptureState state;
+    FileCapture state;
     ChannelImages expected{};
 };
 
@@ -59,7 +58,7 @@ TEST_F(Decoding, Ym2612OperatorAndChannelRegisters) {
         {1, 0xB2, 0xFF, 5, -1, {}, 7, 7},
     };
     for (const Ym2612Case& c : cases) {
-        ym2612_write(state, c.port, c.reg, c.value, 0);
+        ym2612_write(state, c.port, c.reg, c.value);
         VoiceRecord& voice = expected.current[c.channel];
         for (const auto& [field, value] : c.fields) voice.slot[c.slot].*field = value;
         if (c.alg >= 0) voice.ALG = c.alg;
@@ -73,45 +72,45 @@ TEST_F(Decoding, Ym2612IgnoredRegistersChangeNothing) {
     for (int port = 0; port < 2; ++port) {
         for (int reg : {0x00, 0x22, 0x24, 0x27, 0x2A, 0x2F, 0x33, 0x37, 0x4B, 0x9F, 0xA0, 0xA6, 0xAF, 0xB3, 0xB4, 0xB5,
                         0xB6, 0xFF}) {
-            ym2612_write(state, port, static_cast<uint8_t>(reg), 0xFF, 0);
+            ym2612_write(state, port, static_cast<uint8_t>(reg), 0xFF);
         }
     }
     // Port 1 has no key-on or DAC register.
-    ym2612_write(state, 1, 0x2B, 0x80, 0);
+    ym2612_write(state, 1, 0x2B, 0x80);
     EXPECT_FALSE(state.dac_mode);
-    ym2612_write(state, 1, 0x28, 0xF0, 0);
+    ym2612_write(state, 1, 0x28, 0xF0);
     EXPECT_TRUE(state.voices.records.empty());
     expect_images_match();
 }
 
 TEST_F(Decoding, Ym2612DacRegisterUsesBitSevenOfPortZero) {
-    ym2612_write(state, 0, 0x2B, 0x80, 0);
+    ym2612_write(state, 0, 0x2B, 0x80);
     EXPECT_TRUE(state.dac_mode);
-    ym2612_write(state, 0, 0x2B, 0x7F, 0);
+    ym2612_write(state, 0, 0x2B, 0x7F);
     EXPECT_FALSE(state.dac_mode);
     expect_images_match();
 }
 
 TEST_F(Decoding, Ym2151Registers) {
-    ym2151_write(state, 0x27, 0xC7, 0);
+    ym2151_write(state, 0x27, 0xC7);
     expected.current[7].ALG = 7;
     expected.current[7].FB = 0;
-    ym2151_write(state, 0xF9, 0x2A, 0);
+    ym2151_write(state, 0xF9, 0x2A);
     expected.current[1].slot[3].SL = 2;
     expected.current[1].slot[3].RR = 10;
-    ym2151_write(state, 0x4A, 0x63, 0);  // slot 1, channel 2
+    ym2151_write(state, 0x4A, 0x63);  // slot 1, channel 2
     expected.current[2].slot[1].DT = -2;
     expected.current[2].slot[1].MUL = 3;
-    ym2151_write(state, 0x70, 0xFF, 0);  // slot 2, channel 0
+    ym2151_write(state, 0x70, 0xFF);  // slot 2, channel 0
     expected.current[0].slot[2].TL = 127;
-    ym2151_write(state, 0x9D, 0x45, 0);  // slot 3, channel 5
+    ym2151_write(state, 0x9D, 0x45);  // slot 3, channel 5
     expected.current[5].slot[3].RS = 1;
     expected.current[5].slot[3].AR = 5;
-    ym2151_write(state, 0xA6, 0x9F, 0);  // slot 0, channel 6; AMS-EN ignored
+    ym2151_write(state, 0xA6, 0x9F);  // slot 0, channel 6; AMS-EN ignored
     expected.current[6].slot[0].DR = 31;
-    ym2151_write(state, 0xC4, 0xC3, 0);  // slot 0, channel 4; DT2 ignored
+    ym2151_write(state, 0xC4, 0xC3);  // slot 0, channel 4; DT2 ignored
     expected.current[4].slot[0].SR = 3;
-    ym2151_write(state, 0x22, 0x3D, 0);
+    ym2151_write(state, 0x22, 0x3D);
     expected.current[2].ALG = 5;
     expected.current[2].FB = 7;
     expect_images_match();
@@ -119,20 +118,18 @@ TEST_F(Decoding, Ym2151Registers) {
 
 TEST_F(Decoding, Ym2151IgnoredRegistersChangeNothing) {
     for (int reg : {0x00, 0x01, 0x0F, 0x14, 0x18, 0x19, 0x1B, 0x1F, 0x28, 0x2F, 0x30, 0x37, 0x38, 0x3F}) {
-        ym2151_write(state, static_cast<uint8_t>(reg), 0xFF, 0);
+        ym2151_write(state, static_cast<uint8_t>(reg), 0xFF);
     }
     expect_images_match();
     EXPECT_FALSE(state.dac_mode);
 }
 
 TEST_F(Decoding, KeyOnRegistersReachTheCapture) {
-    ym2612_write(state, 0, 0x28, 0xF4, 7);  // channel index 3
-    ym2151_write(state, 0x08, 0x7E, 8);     // channel 6
+    ym2612_write(state, 0, 0x28, 0xF4);  // channel index 3
+    ym2151_write(state, 0x08, 0x7E);     // channel 6
     ASSERT_EQ(state.voices.records.size(), 2u);
     EXPECT_TRUE(same_voice_values(state.voices.records[0], expected.current[3]));
-    EXPECT_EQ(state.voices.records[0].file_index, 7);
     EXPECT_TRUE(same_voice_values(state.voices.records[1], expected.current[6]));
-    EXPECT_EQ(state.voices.records[1].file_index, 8);
 }
 
 }  // namespace

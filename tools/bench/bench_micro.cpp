@@ -24,9 +24,10 @@
 #include "output/grouping.h"
 #include "vgm/command_walk.h"
 #include "vgm/vgm_header.h"
-#include "voice/capture_state.h"
 #include "voice/channel_images.h"
+#include "voice/file_capture.h"
 #include "voice/key_on_capture.h"
+#include "voice/voice_list.h"
 
 namespace {
 
@@ -79,13 +80,12 @@ void walk_log(benchmark::State& st, bool arcade) {
         return;
     }
     const timbrex::CommandLengths& lengths = timbrex::command_lengths_for(header.major, header.minor);
-    // The voice list outlives the iterations, as it outlives the files of a
-    // run: after the first pass every key-on finds its voice already listed.
-    auto state = std::make_unique<timbrex::CaptureState>();
+    // Each iteration is the log's own harvest: fresh images, an empty list of
+    // the file's voices.
+    auto state = std::make_unique<timbrex::FileCapture>();
     for (auto _ : st) {
-        timbrex::reset_channel_images(state->images);
-        state->dac_mode = false;
-        timbrex::walk_commands(*state, log.data(), header.data_start, log.size(), 0, lengths);
+        *state = timbrex::FileCapture{};
+        timbrex::walk_commands(*state, log.data(), header.data_start, log.size(), lengths);
         benchmark::DoNotOptimize(state->voices.records.data());
     }
     st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * static_cast<int64_t>(log.size()));
@@ -114,7 +114,8 @@ void shuffle(std::vector<T>& items, uint64_t& x) {
 // none and pays for the pages its list grows into. Without it glibc keeps a
 // list of up to 32 MB on its heap for the next iteration, and the smaller
 // sizes would skip a cost the largest pays.
-void end_run(std::unique_ptr<timbrex::CaptureState>& state) {
+template <typename State>
+void end_run(std::unique_ptr<State>& state) {
     state.reset();
 #if defined(__GLIBC__)
     malloc_trim(0);
@@ -195,28 +196,31 @@ const RunPlan& run_plan(size_t count) {
 
 // Replays the plan's key-ons as the register handlers would: the channel's
 // image takes the voice, then the key-on captures it. Channels rotate, so a
-// key-on mostly finds its channel holding another voice and looks the voice up.
+// key-on mostly finds its channel holding another voice and looks the voice up
+// among the file's voices; at the end of each file its voices are merged into
+// the run's list as the driver does.
 void BM_CaptureRun(benchmark::State& st) {
     const RunPlan& plan = run_plan(static_cast<size_t>(st.range(0)));
     size_t listed = 0;
     for (auto _ : st) {
         st.PauseTiming();
-        auto state = std::make_unique<timbrex::CaptureState>();
+        auto run = std::make_unique<timbrex::VoiceList>();
         st.ResumeTiming();
         size_t k = 0;
         for (size_t file = 0; file + 1 < plan.file_starts.size(); ++file) {
-            timbrex::reset_channel_images(state->images);
+            timbrex::FileCapture state;
             for (int round = 0; round < kRounds; ++round) {
                 for (size_t v = plan.file_starts[file]; v < plan.file_starts[file + 1]; ++v, ++k) {
                     const int channel = static_cast<int>(k % timbrex::kChannelCount);
-                    state->images.current[channel] = plan.played[v];
-                    timbrex::capture_voice(*state, channel, static_cast<int32_t>(file));
+                    state.images.current[channel] = plan.played[v];
+                    timbrex::capture_voice(state, channel);
                 }
             }
+            for (const timbrex::VoiceRecord& voice : state.voices.records) timbrex::append_if_new(*run, voice);
         }
-        listed = state->voices.records.size();
+        listed = run->records.size();
         st.PauseTiming();
-        end_run(state);
+        end_run(run);
         st.ResumeTiming();
     }
     if (listed != plan.voices.size()) st.SkipWithError("capture did not list every distinct voice exactly once");
@@ -255,14 +259,13 @@ void BM_CaptureScattered(benchmark::State& st) {
     size_t listed = 0;
     for (auto _ : st) {
         st.PauseTiming();
-        auto state = std::make_unique<timbrex::CaptureState>();
-        timbrex::reset_channel_images(state->images);
+        auto state = std::make_unique<timbrex::FileCapture>();
         st.ResumeTiming();
         for (int pass = 0; pass < 2; ++pass) {
             for (size_t i = 0; i < count; ++i) {
                 const int channel = static_cast<int>(i % timbrex::kChannelCount);
                 state->images.current[channel] = voices[i];
-                timbrex::capture_voice(*state, channel, static_cast<int32_t>(i / 64));
+                timbrex::capture_voice(*state, channel);
             }
         }
         listed = state->voices.records.size();

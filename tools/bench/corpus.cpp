@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "bytes.h"
 #include "vgm_writer.h"
 
 namespace timbrex::bench {
@@ -43,10 +44,6 @@ uint64_t stream_start(const CorpusShape& shape, Stream stream, uint64_t number) 
 constexpr int kSampleRate = 44100;
 constexpr int kNtscFrame = 735;
 constexpr int kCarrierStep = 4;  // attenuation per volume step
-
-void put_le32(Bytes& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
 
 uint8_t clamp_sample(double value) {
     const double v = std::round(128.0 + value);
@@ -102,8 +99,8 @@ std::vector<Sample> make_pcm_bank(Random& r, Bytes& bank) {
 Bytes make_adpcm_rom(Random& r, uint32_t size) {
     Bytes rom;
     rom.reserve(size + 8);
-    put_le32(rom, size);  // ROM size, then start address of this block
-    put_le32(rom, 0);
+    testing::append_le32(rom, size);  // ROM size, then start address of this block
+    testing::append_le32(rom, 0);
     // Phrase table: 128 entries of start and end address.
     for (uint32_t i = 0; i < 128; ++i) {
         const uint32_t start = 0x400 + i * ((size - 0x400) / 128);

@@ -1,8 +1,8 @@
-// The input is a whole file on disk, loaded by process_vgm: size rule, plain
-// copy or gzip members, then the replay. The result is compared with a model
+// The input is a whole file on disk, loaded by read_log (size rule, plain
+// copy or gzip members) and harvested. The result is compared with a model
 // kept deliberately simple: the size the file announces, the bytes it can
 // deliver (every leading gzip member inflated in one go, in memory), and
-// replay_log run on exactly those bytes. The loader inflates whole members
+// harvest_log run on exactly those bytes. The loader inflates whole members
 // with libdeflate where the build has it and falls back to zlib's streaming
 // inflater for the rest; the model uses zlib alone, so every input compares
 // the two.
@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "vgm/vgm_loader.h"
-#include "voice/capture_state.h"
+#include "vgm/log_harvest.h"
+#include "vgm/log_reader.h"
+#include "voice/voice_list.h"
 
 namespace {
 
-constexpr int32_t kFileIndex = 0;
 // The loader never reserves more than this many bytes per compressed byte.
 constexpr uint64_t kInflateBound = 1040;
 constexpr uint64_t kInflateSlack = 1024;
@@ -91,7 +91,6 @@ std::vector<uint8_t> inflate_in_memory(const uint8_t* data, size_t size, size_t 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    timbrex::fuzz::capture_stdout();
     timbrex::fuzz::clear_directory(timbrex::fuzz::scratch_directory() + "/in");
     return 0;
 }
@@ -101,22 +100,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = input_path();
     fuzz::write_bytes(path, data, size);
 
-    fuzz::begin_output();
     static LogBuffer log;
     fill_with_leftovers(log);
-    auto loaded = std::make_unique<CaptureState>();
-    reset_channel_images(loaded->images);
-    const bool accepted = process_vgm(*loaded, path, kFileIndex, log);
-    const std::string printed = fuzz::take_output();
+    const LogReadStatus status = read_log(path, log);
 
     const bool plain = fuzz::starts_with(data, size, "Vgm ");
     const uint64_t announced = plain ? size : last_four(data, size);
     if (announced > 0x7FFFFFFFu) {
-        fuzz::check(!accepted, "a file announcing 2^31 bytes or more is refused");
-        fuzz::check(printed == "ERR: Can't alloc memory for file '" + path + "'\n", "the alloc message");
-        fuzz::check(loaded->voices.records.empty(), "a refused file adds no voice");
+        fuzz::check(status == LogReadStatus::too_large, "a file announcing 2^31 bytes or more is refused");
         return 0;
     }
+    fuzz::check(status == LogReadStatus::ok, "a regular file that announces a size it can hold is read");
+    const LogHarvest loaded = harvest_log(log.bytes.get(), log.length);
 
     std::vector<uint8_t> delivered;
     if (is_gzip_magic(data, size)) {
@@ -126,21 +121,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         delivered.assign(data, data + std::min<uint64_t>(announced, size));
     }
 
-    fuzz::begin_output();
-    auto replayed = std::make_unique<CaptureState>();
-    reset_channel_images(replayed->images);
-    const bool model_accepted = replay_log(*replayed, path, delivered.data(), delivered.size(), kFileIndex);
-    const std::string model_printed = fuzz::take_output();
-
-    fuzz::check(accepted == model_accepted, "loading accepts what the delivered bytes make a log");
-    fuzz::check(printed == model_printed, "loading prints what replaying the delivered bytes prints");
-    const std::vector<VoiceRecord>& got = loaded->voices.records;
-    const std::vector<VoiceRecord>& want = replayed->voices.records;
+    const LogHarvest replayed = harvest_log(delivered.data(), delivered.size());
+    fuzz::check(loaded.status == replayed.status && loaded.major == replayed.major && loaded.minor == replayed.minor,
+                "loading accepts what the delivered bytes make a log");
+    const std::vector<VoiceRecord>& got = loaded.voices;
+    const std::vector<VoiceRecord>& want = replayed.voices;
     fuzz::check(got.size() == want.size(), "loading captures as many voices as the replay");
+    VoiceList list;
     for (size_t i = 0; i < got.size(); ++i) {
         fuzz::check(std::memcmp(&got[i], &want[i], sizeof got[i]) == 0, "loading captures the replay's voices");
+        append_if_new(list, got[i]);
     }
-    fuzz::check_voice_list(loaded->voices, delivered.size());
+    fuzz::check_voice_list(list, delivered.size());
 
     // Reserved memory follows the data: a gzip file's trailer is trusted up
     // to 32 times its size plus a megabyte, and the buffer grows beyond that

@@ -1,8 +1,8 @@
 // The whole harvest on one input read as up to eight log files (see
-// pipeline_input.h): each is written to disk and loaded by process_vgm into
-// one buffer shared by the files, as in a run, then the voices are grouped,
-// the loudest kept and the patch files written into a directory emptied
-// before every input. What each step leaves is checked.
+// pipeline_input.h): each is written to disk, and the driver harvests them in
+// line and merges their voices as in a run; then the voices are grouped, the
+// loudest kept and the patch files written into a directory emptied before
+// every input. What each step leaves is checked.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,13 +16,13 @@
 #include <system_error>
 #include <vector>
 
+#include "driver/capture_files.h"
+#include "driver/run_state.h"
 #include "fuzz_support.h"
 #include "output/grouping.h"
 #include "output/output_pass.h"
 #include "output/voice_file.h"
 #include "pipeline_input.h"
-#include "vgm/vgm_loader.h"
-#include "voice/capture_state.h"
 
 namespace {
 
@@ -144,24 +144,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::clear_directory(outputs_directory());
     const std::vector<fuzz::Piece> pieces = fuzz::split_pieces(data, size);
 
-    fuzz::begin_output();
-    auto state = std::make_unique<CaptureState>();
-    LogBuffer log;
+    auto run = std::make_unique<RunState>();
     std::vector<std::string> prefixes;
     uint64_t most_bytes = 0;
     for (size_t i = 0; i < pieces.size(); ++i) {
         const std::string path = piece_path(i);
         fuzz::write_bytes(path, pieces[i].data, pieces[i].size);
-        reset_channel_images(state->images);
-        process_vgm(*state, path, static_cast<int32_t>(i), log);
+        add_input(run->inputs, path, false);
         prefixes.push_back(piece_prefix(i));
         const bool gzip = pieces[i].size >= 2 && pieces[i].data[0] == 0x1F && pieces[i].data[1] == 0x8B;
         most_bytes += gzip ? pieces[i].size * kInflateBound + kInflateSlack : pieces[i].size;
     }
+    fuzz::begin_output();
+    capture_all_files(*run, 1);
     check_printed(fuzz::take_output(), pieces.size());
 
-    std::vector<VoiceRecord>& records = state->voices.records;
-    fuzz::check_voice_list(state->voices, most_bytes);
+    std::vector<VoiceRecord>& records = run->voices.records;
+    fuzz::check_voice_list(run->voices, most_bytes);
     for (const VoiceRecord& voice : records) {
         fuzz::check(voice.file_index >= 0 && static_cast<size_t>(voice.file_index) < pieces.size(),
                     "every voice comes from one of the files");
@@ -175,9 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     select_loudest(records, group_count);
     const std::vector<size_t> written = check_selection(records, groups, group_count);
 
-    fuzz::begin_output();
-    write_outputs(records, group_count, outputs_directory(), prefixes);
-    fuzz::check(fuzz::take_output().empty(), "every patch file is saved");
+    const std::vector<SaveOutcome> outcomes = save_outputs(records, group_count, outputs_directory(), prefixes);
+    for (const SaveOutcome outcome : outcomes) fuzz::check(outcome == SaveOutcome::saved, "every patch file is saved");
     check_outputs(records, written);
     return 0;
 }

@@ -101,12 +101,6 @@ inline std::string take_output() {
 // A BCD byte as the program prints it, worked out here without its helpers.
 inline int bcd_value(uint8_t value) { return (value >> 4) * 10 + (value & 0x0F); }
 
-inline std::string processing_line(const std::string& path, uint8_t major, uint8_t minor) {
-    char line[64];
-    std::snprintf(line, sizeof line, "' (VGM v%d.%d)\n", bcd_value(major), bcd_value(minor));
-    return "OK: Processing '" + path + line;
-}
-
 inline bool starts_with(const uint8_t* data, size_t size, const char* text) {
     const size_t length = std::strlen(text);
     return size >= length && std::memcmp(data, text, length) == 0;

@@ -1,7 +1,8 @@
-#include "vgm/vgm_loader.h"
+#include "vgm/log_harvest.h"
 
 #include <gtest/gtest.h>
 
+#include "bytes.h"
 #include "run_binary.h"
 #include "vgm/log_reader.h"
 #include "vgm/vgm_header.h"
@@ -69,15 +70,14 @@ TEST(AnnouncedSize, PlainLengthOrGzipTrailer) {
 
 class Loading : public ::testing::Test {
    protected:
-    Loading() { reset_channel_images(state.images); }
+    // Reads and harvests a file that can be read.
+    LogHarvest load(const std::string& path) {
+        EXPECT_EQ(read_log(path, log), LogReadStatus::ok) << path;
+        return harvest_log(log.bytes.get(), log.length);
+    }
 
-    // Runs process_vgm and returns what it printed.
-    std::string load(const std::string& path, bool expect_accepted) {
-        ::testing::internal::CaptureStdout();
-        const bool accepted = process_vgm(state, path, 0);
-        std::string out = ::testing::internal::GetCapturedStdout();
-        EXPECT_EQ(accepted, expect_accepted) << out;
-        return out;
+    static std::string version_of(const LogHarvest& harvest) {
+        return std::to_string(harvest.major) + "." + std::to_string(harvest.minor);
     }
 
     static Bytes two_voice_log(uint32_t version) {
@@ -92,21 +92,22 @@ class Loading : public ::testing::Test {
     }
 
     testing::TempDir dir;
-    CaptureState state;
+    LogBuffer log;
 };
 
 TEST_F(Loading, PlainAndGzipGiveTheSameLineAndVoices) {
     const Bytes log = two_voice_log(0x150);
     testing::write_file(dir / "a.vgm", log);
     testing::write_file(dir / "a.vgz", testing::gzip_member(log));
-    EXPECT_EQ(load(dir / "a.vgm", true), "OK: Processing '" + (dir / "a.vgm") + "' (VGM v1.50)\n");
-    const std::vector<VoiceRecord> plain = state.voices.records;
-    state = CaptureState{};
-    reset_channel_images(state.images);
-    EXPECT_EQ(load(dir / "a.vgz", true), "OK: Processing '" + (dir / "a.vgz") + "' (VGM v1.50)\n");
-    ASSERT_EQ(plain.size(), 2u);
-    ASSERT_EQ(state.voices.records.size(), 2u);
-    for (size_t i = 0; i < plain.size(); ++i) EXPECT_TRUE(same_voice_values(plain[i], state.voices.records[i]));
+    const LogHarvest plain = load(dir / "a.vgm");
+    const LogHarvest gzip = load(dir / "a.vgz");
+    for (const LogHarvest* harvest : {&plain, &gzip}) {
+        EXPECT_EQ(harvest->status, HarvestStatus::accepted);
+        EXPECT_EQ(version_of(*harvest), "1.50");
+    }
+    ASSERT_EQ(plain.voices.size(), 2u);
+    ASSERT_EQ(gzip.voices.size(), 2u);
+    for (size_t i = 0; i < plain.voices.size(); ++i) EXPECT_TRUE(same_voice_values(plain.voices[i], gzip.voices[i]));
 }
 
 TEST_F(Loading, VersionPrintsAsBcdDigits) {
@@ -114,7 +115,9 @@ TEST_F(Loading, VersionPrintsAsBcdDigits) {
         {0x101, "1.1"}, {0x110, "1.10"}, {0x150, "1.50"}, {0x171, "1.71"}, {0x1A1, "1.101"}};
     for (const auto& [version, shown] : cases) {
         testing::write_file(dir / "v.vgm", VgmWriter(version).end().bytes());
-        EXPECT_EQ(load(dir / "v.vgm", true), "OK: Processing '" + (dir / "v.vgm") + "' (VGM v" + shown + ")\n");
+        const LogHarvest harvest = load(dir / "v.vgm");
+        EXPECT_EQ(harvest.status, HarvestStatus::accepted);
+        EXPECT_EQ(version_of(harvest), shown);
     }
 }
 
@@ -122,8 +125,9 @@ TEST_F(Loading, GzipWithoutIdentifierIsNoVgm) {
     Bytes log = two_voice_log(0x150);
     log[0] = 'X';
     testing::write_file(dir / "x.vgz", testing::gzip_member(log));
-    EXPECT_EQ(load(dir / "x.vgz", false), "ERR: No VGM found in file '" + (dir / "x.vgz") + "'\n");
-    EXPECT_TRUE(state.voices.records.empty());
+    const LogHarvest harvest = load(dir / "x.vgz");
+    EXPECT_EQ(harvest.status, HarvestStatus::not_vgm);
+    EXPECT_TRUE(harvest.voices.empty());
 }
 
 TEST_F(Loading, ShortTrailerBoundsTheWalk) {
@@ -136,13 +140,9 @@ TEST_F(Loading, ShortTrailerBoundsTheWalk) {
                           .ym2612_key_on(1)
                           .end()
                           .bytes();
-    Bytes file = testing::gzip_member(log);
     const uint32_t claimed = static_cast<uint32_t>(log.size() - 4);  // cuts the second key-on
-    for (int i = 0; i < 4; ++i)
-        file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
-    testing::write_file(dir / "short.vgz", file);
-    load(dir / "short.vgz", true);
-    EXPECT_EQ(state.voices.records.size(), 1u);
+    testing::write_file(dir / "short.vgz", testing::with_trailer_size(testing::gzip_member(log), claimed));
+    EXPECT_EQ(load(dir / "short.vgz").voices.size(), 1u);
 }
 
 TEST_F(Loading, DataStartAtOrBeyondTheEndWalksNothing) {
@@ -150,32 +150,30 @@ TEST_F(Loading, DataStartAtOrBeyondTheEndWalksNothing) {
     for (uint32_t offset : {static_cast<uint32_t>(log.size() - 0x34), 0xFFFFFFF0u, 0xFFFFFFFFu}) {
         for (int i = 0; i < 4; ++i) log[0x34 + static_cast<size_t>(i)] = static_cast<uint8_t>(offset >> (8 * i));
         testing::write_file(dir / "far.vgm", log);
-        EXPECT_EQ(load(dir / "far.vgm", true), "OK: Processing '" + (dir / "far.vgm") + "' (VGM v1.50)\n");
-        EXPECT_TRUE(state.voices.records.empty());
+        const LogHarvest harvest = load(dir / "far.vgm");
+        EXPECT_EQ(harvest.status, HarvestStatus::accepted) << offset;
+        EXPECT_TRUE(harvest.voices.empty()) << offset;
     }
 }
 
-TEST_F(Loading, DacFlagIsClearedForEveryAcceptedFile) {
-    testing::write_file(dir / "dac.vgm", VgmWriter(0x150).ym2612(0, 0x2B, 0x80).end().bytes());
-    load(dir / "dac.vgm", true);
-    ASSERT_TRUE(state.dac_mode);
-    testing::write_file(dir / "fm.vgm",
-                        VgmWriter(0x150).ym2612_voice(5, testing::sample_voice(3, 2)).ym2612_key_on(5).end().bytes());
-    load(dir / "fm.vgm", true);
-    EXPECT_EQ(state.voices.records.size(), 1u) << "channel 5 is FM again in the next file";
-}
-
-Bytes with_claim(Bytes file, uint32_t claimed) {
-    for (int i = 0; i < 4; ++i)
-        file[file.size() - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(claimed >> (8 * i));
-    return file;
+TEST_F(Loading, EveryLogStartsWithDacModeOffAndFreshImages) {
+    const VoiceRecord voice = testing::sample_voice(3, 2);
+    testing::write_file(dir / "dac.vgm",
+                        VgmWriter(0x150).ym2612_voice(5, voice).ym2612(0, 0x2B, 0x80).ym2612_key_on(5).end().bytes());
+    EXPECT_TRUE(load(dir / "dac.vgm").voices.empty()) << "channel 5 plays samples";
+    // The same voice keyed on in the next log: DAC mode is off again, and the
+    // first key-on of the file counts as a change.
+    testing::write_file(dir / "fm.vgm", VgmWriter(0x150).ym2612_voice(5, voice).ym2612_key_on(5).end().bytes());
+    const LogHarvest fm = load(dir / "fm.vgm");
+    ASSERT_EQ(fm.voices.size(), 1u);
+    EXPECT_TRUE(same_voice_values(fm.voices[0], voice));
+    EXPECT_EQ(load(dir / "fm.vgm").voices.size(), 1u) << "harvested again, it gives the same";
 }
 
 TEST_F(Loading, ClaimFarBeyondTheDataReservesOnlyWhatIsThere) {
     // 2,000,000,000 claimed by a file of a few hundred bytes.
-    const Bytes file = with_claim(testing::gzip_member(two_voice_log(0x150)), 2000000000u);
+    const Bytes file = testing::with_trailer_size(testing::gzip_member(two_voice_log(0x150)), 2000000000u);
     testing::write_file(dir / "liar.vgz", file);
-    LogBuffer log;
     ASSERT_EQ(read_log(dir / "liar.vgz", log), LogReadStatus::ok);
     EXPECT_EQ(log.length, two_voice_log(0x150).size());
     EXPECT_LE(log.capacity, file.size() * 32 + (1 << 20)) << "reserved memory follows the compressed size";
@@ -190,22 +188,18 @@ TEST_F(Loading, ClaimBeyondALogThatInflatesFarReadsItAll) {
     const Bytes file = testing::gzip_member(log_bytes);
     ASSERT_GT(log_bytes.size(), file.size() * 32 + (1 << 20));
     for (const uint32_t claimed : {static_cast<uint32_t>(log_bytes.size()), 0x7FFFFFFFu}) {
-        testing::write_file(dir / "long.vgz", with_claim(file, claimed));
-        LogBuffer log;
-        ASSERT_EQ(read_log(dir / "long.vgz", log), LogReadStatus::ok);
+        testing::write_file(dir / "long.vgz", testing::with_trailer_size(file, claimed));
+        const LogHarvest harvest = load(dir / "long.vgz");
         EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), log_bytes) << claimed;
         EXPECT_LE(log.capacity, 2 * log_bytes.size()) << "the buffer grew with the data, not to the claim";
-        state = CaptureState{};
-        reset_channel_images(state.images);
-        load(dir / "long.vgz", true);
-        EXPECT_EQ(state.voices.records.size(), 1u);
+        EXPECT_EQ(harvest.voices.size(), 1u);
+        log = LogBuffer{};
     }
 }
 
 TEST_F(Loading, PlainBytesComeAsTheyAreUpToTheAnnouncedSize) {
     const Bytes log_bytes = two_voice_log(0x150);
     testing::write_file(dir / "a.vgm", log_bytes);
-    LogBuffer log;
     ASSERT_EQ(read_log(dir / "a.vgm", log), LogReadStatus::ok);
     EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), log_bytes);
     EXPECT_EQ(log.capacity, log_bytes.size()) << "a plain log gets exactly its file length";
