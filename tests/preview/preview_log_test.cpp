@@ -9,8 +9,7 @@
 
 #include "output/voice_file.h"
 #include "vgm/bytes.h"
-#include "vgm/command_walk.h"
-#include "voice/capture_state.h"
+#include "vgm/log_harvest.h"
 
 namespace timbrex::preview {
 namespace {
@@ -142,10 +141,10 @@ TEST(PreviewLog, HarvestingThePreviewGivesBackTheVoice) {
     // The harvest's own register decoding reads the log: the voice it captures
     // at the key-on is the file it was made from, byte for byte.
     const std::vector<uint8_t> log = preview_log(kVoice, 60, {});
-    CaptureState state;
-    walk_commands(state, log.data(), 0x40, log.size(), 0, command_lengths_for(1, 0x50));
-    ASSERT_EQ(state.voices.records.size(), 1u);
-    EXPECT_EQ(voice_file_bytes(state.voices.records[0]), kVoice);
+    const LogHarvest harvest = harvest_log(log.data(), log.size());
+    ASSERT_EQ(harvest.status, HarvestStatus::accepted);
+    ASSERT_EQ(harvest.voices.size(), 1u);
+    EXPECT_EQ(voice_file_bytes(harvest.voices[0]), kVoice);
 }
 
 TEST(PreviewLog, FieldsBeyondTheirRangeAreCutToTheRegisterBits) {
@@ -153,10 +152,9 @@ TEST(PreviewLog, FieldsBeyondTheirRangeAreCutToTheRegisterBits) {
     wild.fill(0xFF);
     for (size_t slot = 0; slot < 4; ++slot) wild[2 + 10 * slot + 2] = 0x85;  // TL, else the voice is silent
     const std::vector<uint8_t> log = preview_log(wild, 60, {});
-    CaptureState state;
-    walk_commands(state, log.data(), 0x40, log.size(), 0, command_lengths_for(1, 0x50));
-    ASSERT_EQ(state.voices.records.size(), 1u);
-    const VoiceRecord& v = state.voices.records[0];
+    const LogHarvest harvest = harvest_log(log.data(), log.size());
+    ASSERT_EQ(harvest.voices.size(), 1u);
+    const VoiceRecord& v = harvest.voices[0];
     EXPECT_EQ(v.ALG, 7);
     EXPECT_EQ(v.FB, 7);
     for (const FmOperator& op : v.slot) {
