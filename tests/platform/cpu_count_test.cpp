@@ -16,7 +16,7 @@ TEST(UsableCpuCount, FollowsTheAffinityMask) {
     CPU_ZERO(&all);
     ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
     EXPECT_EQ(platform::usable_cpu_count(), static_cast<unsigned>(CPU_COUNT(&all)));
-    int first = 0;
+    size_t first = 0;
     while (!CPU_ISSET(first, &all)) ++first;
     cpu_set_t one;
     CPU_ZERO(&one);

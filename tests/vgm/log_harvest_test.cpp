@@ -72,8 +72,8 @@ class Loading : public ::testing::Test {
    protected:
     // Reads and harvests a file that can be read.
     LogHarvest load(const std::string& path) {
-        EXPECT_EQ(read_log(path, log), LogReadStatus::ok) << path;
-        return harvest_log(log.bytes.get(), log.length);
+        EXPECT_EQ(read_log(path, buffer), LogReadStatus::ok) << path;
+        return harvest_log(buffer.bytes.get(), buffer.length);
     }
 
     static std::string version_of(const LogHarvest& harvest) {
@@ -92,7 +92,7 @@ class Loading : public ::testing::Test {
     }
 
     testing::TempDir dir;
-    LogBuffer log;
+    LogBuffer buffer;
 };
 
 TEST_F(Loading, PlainAndGzipGiveTheSameLineAndVoices) {
@@ -174,9 +174,9 @@ TEST_F(Loading, ClaimFarBeyondTheDataReservesOnlyWhatIsThere) {
     // 2,000,000,000 claimed by a file of a few hundred bytes.
     const Bytes file = testing::with_trailer_size(testing::gzip_member(two_voice_log(0x150)), 2000000000u);
     testing::write_file(dir / "liar.vgz", file);
-    ASSERT_EQ(read_log(dir / "liar.vgz", log), LogReadStatus::ok);
-    EXPECT_EQ(log.length, two_voice_log(0x150).size());
-    EXPECT_LE(log.capacity, file.size() * 32 + (1 << 20)) << "reserved memory follows the compressed size";
+    ASSERT_EQ(read_log(dir / "liar.vgz", buffer), LogReadStatus::ok);
+    EXPECT_EQ(buffer.length, two_voice_log(0x150).size());
+    EXPECT_LE(buffer.capacity, file.size() * 32 + (1 << 20)) << "reserved memory follows the compressed size";
 }
 
 TEST_F(Loading, ClaimBeyondALogThatInflatesFarReadsItAll) {
@@ -190,33 +190,33 @@ TEST_F(Loading, ClaimBeyondALogThatInflatesFarReadsItAll) {
     for (const uint32_t claimed : {static_cast<uint32_t>(log_bytes.size()), 0x7FFFFFFFu}) {
         testing::write_file(dir / "long.vgz", testing::with_trailer_size(file, claimed));
         const LogHarvest harvest = load(dir / "long.vgz");
-        EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), log_bytes) << claimed;
-        EXPECT_LE(log.capacity, 2 * log_bytes.size()) << "the buffer grew with the data, not to the claim";
+        EXPECT_EQ(Bytes(buffer.bytes.get(), buffer.bytes.get() + buffer.length), log_bytes) << claimed;
+        EXPECT_LE(buffer.capacity, 2 * log_bytes.size()) << "the buffer grew with the data, not to the claim";
         EXPECT_EQ(harvest.voices.size(), 1u);
-        log = LogBuffer{};
+        buffer = LogBuffer{};
     }
 }
 
 TEST_F(Loading, PlainBytesComeAsTheyAreUpToTheAnnouncedSize) {
     const Bytes log_bytes = two_voice_log(0x150);
     testing::write_file(dir / "a.vgm", log_bytes);
-    ASSERT_EQ(read_log(dir / "a.vgm", log), LogReadStatus::ok);
-    EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), log_bytes);
-    EXPECT_EQ(log.capacity, log_bytes.size()) << "a plain log gets exactly its file length";
+    ASSERT_EQ(read_log(dir / "a.vgm", buffer), LogReadStatus::ok);
+    EXPECT_EQ(Bytes(buffer.bytes.get(), buffer.bytes.get() + buffer.length), log_bytes);
+    EXPECT_EQ(buffer.capacity, log_bytes.size()) << "a plain log gets exactly its file length";
 
     // Neither a log nor gzip: the last four bytes announce the size, and no
     // more than the file holds is delivered.
     Bytes other = {'x', 'y', 'z', 'w', 5, 6, 7, 8, 4, 0, 0, 0};
     testing::write_file(dir / "other.vgz", other);
-    ASSERT_EQ(read_log(dir / "other.vgz", log), LogReadStatus::ok);
-    EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), Bytes(other.begin(), other.begin() + 4));
+    ASSERT_EQ(read_log(dir / "other.vgz", buffer), LogReadStatus::ok);
+    EXPECT_EQ(Bytes(buffer.bytes.get(), buffer.bytes.get() + buffer.length), Bytes(other.begin(), other.begin() + 4));
     other[8] = 200;
     testing::write_file(dir / "other.vgz", other);
-    ASSERT_EQ(read_log(dir / "other.vgz", log), LogReadStatus::ok);
-    EXPECT_EQ(Bytes(log.bytes.get(), log.bytes.get() + log.length), other);
+    ASSERT_EQ(read_log(dir / "other.vgz", buffer), LogReadStatus::ok);
+    EXPECT_EQ(Bytes(buffer.bytes.get(), buffer.bytes.get() + buffer.length), other);
     testing::write_file(dir / "magic.vgz", Bytes{0x1F});
-    ASSERT_EQ(read_log(dir / "magic.vgz", log), LogReadStatus::ok);
-    EXPECT_EQ(log.length, 0u) << "half a magic, too short for a trailer, announces nothing";
+    ASSERT_EQ(read_log(dir / "magic.vgz", buffer), LogReadStatus::ok);
+    EXPECT_EQ(buffer.length, 0u) << "half a magic, too short for a trailer, announces nothing";
 }
 
 }  // namespace
