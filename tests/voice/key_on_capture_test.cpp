@@ -71,7 +71,8 @@ TEST_F(Capture, Ym2612ChannelCodesIncludingUnusedOnes) {
     const int expected[8] = {0, 1, 2, 3, 3, 4, 5, 6};
     for (unsigned code = 0; code < 8; ++code) {
         FileCapture fresh;
-        for (int ch = 0; ch < kChannelCount; ++ch) fresh.images.current[ch] = sample_voice(100 + static_cast<uint32_t>(ch), 7);
+        for (int ch = 0; ch < kChannelCount; ++ch)
+            fresh.images.current[ch] = sample_voice(100 + static_cast<uint32_t>(ch), 7);
         capture_key_on_ym2612(fresh, static_cast<uint8_t>(0x10 | code));
         ASSERT_EQ(fresh.voices.records.size(), 1u) << "code " << code;
         EXPECT_TRUE(
