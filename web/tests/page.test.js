@@ -6,18 +6,18 @@
 // program), TIMBREX_SCREENSHOTS (where the screenshots go). The real-log
 // folders are looked for at ../shared from the repository and skipped when
 // absent.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const fs = require('node:fs');
-const os = require('node:os');
-const path = require('node:path');
-const zlib = require('node:zlib');
-const { execFileSync } = require('node:child_process');
-const puppeteer = require('puppeteer-core');
-const fflate = require('fflate');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import zlib from 'node:zlib';
+import { execFileSync } from 'node:child_process';
+import puppeteer from 'puppeteer-core';
+import * as fflate from 'fflate';
 
-const repo = path.resolve(__dirname, '..', '..');
+const repo = fileURLToPath(new URL('../..', import.meta.url));
 const site = path.resolve(process.env.TIMBREX_SITE || path.join(repo, 'build-web', 'site'));
 const cli = path.resolve(process.env.TIMBREX_CLI || path.join(repo, 'build', 'src', 'timbrex'));
 const screenshots = path.resolve(process.env.TIMBREX_SCREENSHOTS || path.join(repo, 'build-web', 'screenshots'));
@@ -61,14 +61,14 @@ async function harvestThrough(selector, paths, timeout = 300000) {
   await openPage();
   const input = await page.$(selector);
   await input.uploadFile(...paths);
-  await page.waitForFunction(() => window.timbrexPage.finished, { timeout, polling: 200 });
+  await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout, polling: 200 });
   return page.evaluate(() => ({
-    lines: window.timbrexPage.lines,
-    instruments: window.timbrexPage.instruments.map((i) => ({ fileName: i.fileName, source: i.source, saved: i.saved })),
+    lines: window.timbrexPage.state.lines,
+    instruments: window.timbrexPage.state.instruments.map((i) => ({ fileName: i.fileName, source: i.source, saved: i.saved })),
     zip: Array.from(window.timbrexPage.buildZip()),
     cards: document.querySelectorAll('#cards .card').length,
     progress: document.getElementById('progress-text').textContent,
-    memoryBytes: window.timbrexPage.memoryBytes,
+    memoryBytes: window.timbrexPage.state.memoryBytes,
   }));
 }
 
@@ -136,7 +136,7 @@ test('the demo gives the command line\'s 5 files, lines and cards; screenshots',
   // Filter by algorithm, then sort by it. The cards drawn for the harvest are
   // moved, never drawn again: a folder's thousand cards took seconds to redraw.
   await page.$$eval('#cards .card', (list) => list.forEach((c, i) => { c.dataset.drawn = String(i); }));
-  const algs = await page.evaluate(() => window.timbrexPage.instruments.map((i) => i.voice.ALG));
+  const algs = await page.evaluate(() => window.timbrexPage.state.instruments.map((i) => i.voice.ALG));
   await page.select('#filter-alg', String(algs[0]));
   const filtered = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.alg));
   assert.equal(filtered.length, algs.filter((a) => a === algs[0]).length);
@@ -185,8 +185,8 @@ async function dropFiles(paths) {
   const at = { x: box.x + box.width / 2, y: box.y + box.height / 2 };
   const data = { items: [], files: paths, dragOperationsMask: 1 };
   for (const type of ['dragEnter', 'dragOver', 'drop']) await client.send('Input.dispatchDragEvent', { type, ...at, data });
-  await page.waitForFunction(() => window.timbrexPage.finished, { timeout: 60000, polling: 200 });
-  return page.evaluate(() => ({ zip: Array.from(window.timbrexPage.buildZip()), lines: window.timbrexPage.lines }));
+  await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout: 60000, polling: 200 });
+  return page.evaluate(() => ({ zip: Array.from(window.timbrexPage.buildZip()), lines: window.timbrexPage.state.lines }));
 }
 
 test('a log dropped on the page gives the command line\'s files', async () => {
@@ -261,7 +261,7 @@ test('each algorithm\'s diagram has its carriers and connections', async () => {
   await openPage();
   const drawn = await page.evaluate(() => [0, 1, 2, 3, 4, 5, 6, 7].map((alg) => {
     const box = document.createElement('div');
-    box.innerHTML = window.TimbrexDraw.algorithmSvg(alg, 5);
+    box.innerHTML = window.timbrexPage.draw.algorithmSvg(alg, 5);
     document.body.append(box);
     const svg = box.querySelector('svg');
     const result = {
@@ -291,7 +291,7 @@ test('an envelope with AR 31 rises at once; one with RR 15 falls fastest', async
     const op = (number, fields) => Object.assign({ number, MUL: 1, DT: 0, TL: 0, RS: 0, AR: 31, DR: 0, SR: 0, RR: 7, SL: 0, SSG: 0 }, fields);
     const box = document.createElement('div');
     // Operator 1: AR 31; 2: AR 12; 3: RR 15; 4: RR 10.
-    box.innerHTML = window.TimbrexDraw.envelopeSvg({ operators: [op(1, {}), op(2, { AR: 12 }), op(3, { RR: 15 }), op(4, { RR: 10 })] });
+    box.innerHTML = window.timbrexPage.draw.envelopeSvg({ operators: [op(1, {}), op(2, { AR: 12 }), op(3, { RR: 15 }), op(4, { RR: 10 })] });
     document.body.append(box);
     const points = (n) => box.querySelector(`polyline[data-op="${n}"]`).getAttribute('points').trim().split(' ')
       .map((p) => p.split(',').map(Number));

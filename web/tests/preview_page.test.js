@@ -4,16 +4,16 @@
 // keyboard, "Download WAV" saves the current note's preview.
 //
 // Environment: TIMBREX_SITE (the built site folder).
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const fs = require('node:fs');
-const os = require('node:os');
-const path = require('node:path');
-const puppeteer = require('puppeteer-core');
-const Audio = require(path.join(__dirname, '..', 'preview_audio.js'));
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import puppeteer from 'puppeteer-core';
+import * as Audio from '../src/preview_audio.js';
 
-const repo = path.resolve(__dirname, '..', '..');
+const repo = fileURLToPath(new URL('../..', import.meta.url));
 const site = path.resolve(process.env.TIMBREX_SITE || path.join(repo, 'build-web', 'site'));
 const demo = path.join(repo, 'examples', 'demo.vgz');
 const WHOLE = Audio.HOLD_SAMPLES + Audio.RELEASE_SAMPLES;
@@ -35,7 +35,7 @@ test.before(async () => {
   await page.setViewport({ width: 1280, height: 900 });
   await page.goto(`file://${site}/index.html`);
   await (await page.$('#file-input')).uploadFile(demo);
-  await page.waitForFunction(() => window.timbrexPage.finished, { timeout: 60000, polling: 100 });
+  await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout: 60000, polling: 100 });
 });
 
 test.after(async () => {
@@ -80,7 +80,7 @@ function fundamentalHz(x, from, count, rate) {
 // The page's worker renders the first card's voice at `note`: its left channel.
 function renderInPage(note) {
   return page.evaluate((n) => new Promise((resolve) => {
-    const worker = window.timbrexPage.worker;
+    const worker = window.timbrexPage.state.worker;
     const id = `pitch${n}`;
     const listener = (event) => {
       if (event.data.type !== 'preview' || event.data.id !== id) return;
@@ -88,11 +88,11 @@ function renderInPage(note) {
       resolve(Array.from(event.data.samples.filter((_, i) => i % 2 === 0)));
     };
     worker.addEventListener('message', listener);
-    worker.postMessage({ type: 'preview', id, bytes: window.timbrexPage.instruments[0].bytes, note: n, hold: 44100, release: 22050 });
+    worker.postMessage({ type: 'preview', id, bytes: window.timbrexPage.state.instruments[0].bytes, note: n, hold: 44100, release: 22050 });
   }), note);
 }
 
-const renders = () => page.evaluate(() => window.TimbrexPreview.engine.renders.map((r) => ({ ...r })));
+const renders = () => page.evaluate(() => window.timbrexPage.preview.renders.map((r) => ({ ...r })));
 
 test('every card has a play button, a two-octave keyboard and a WAV download', async () => {
   const cards = await page.$$eval('#cards .card', (list) => list.map((card) => ({
@@ -119,14 +119,14 @@ test('a card\'s play button renders and plays its instrument', async () => {
     { timeout: 20000, polling: 50 });
   const samples = await page.$eval('#cards .card .preview', (p) => Number(p.dataset.previewSamples));
   assert.equal(samples, WHOLE);
-  const state = await page.evaluate(() => window.TimbrexPreview.engine.context.state);
+  const state = await page.evaluate(() => window.timbrexPage.preview.context.state);
   assert.notEqual(state, 'closed');
   // Not silence: the rendered samples of the piano at C4 have a level.
   const level = await page.evaluate(async () => {
-    const file = window.timbrexPage.instruments[0];
+    const file = window.timbrexPage.state.instruments[0];
     const id = 'level-check';
     return new Promise((resolve) => {
-      const worker = window.timbrexPage.worker;
+      const worker = window.timbrexPage.state.worker;
       const listener = (event) => {
         if (event.data.type !== 'preview' || event.data.id !== id) return;
         worker.removeEventListener('message', listener);
@@ -154,10 +154,10 @@ test('a key held from the computer keyboard holds the note until it is let go', 
   await page.focus('#cards .card:nth-child(1) .keyboard .key[tabindex="0"]');
   const before = (await renders()).length;
   await page.keyboard.down('y');  // A4
-  await page.waitForFunction((n) => window.TimbrexPreview.engine.renders.length > n, { timeout: 20000 }, before);
+  await page.waitForFunction((n) => window.timbrexPage.preview.renders.length > n, { timeout: 20000 }, before);
   await new Promise((resolve) => setTimeout(resolve, 300));
   await page.keyboard.up('y');
-  await page.waitForFunction((n) => window.TimbrexPreview.engine.renders.length > n + 1, { timeout: 20000 }, before);
+  await page.waitForFunction((n) => window.timbrexPage.preview.renders.length > n + 1, { timeout: 20000 }, before);
   const [whole, cut] = (await renders()).slice(before);
   assert.equal(whole.frames, WHOLE);
   // Let go after about 0.3 s: the key-off comes then, not at the full hold.
@@ -195,8 +195,8 @@ test('render time of a 2 s preview in the page (a figure, not a limit)', async (
   // Ten renders of the demo's piano at A4 straight from the worker, after
   // the ones above have warmed it up.
   const times = await page.evaluate(() => new Promise((resolve) => {
-    const worker = window.timbrexPage.worker;
-    const bytes = window.timbrexPage.instruments[0].bytes;
+    const worker = window.timbrexPage.state.worker;
+    const bytes = window.timbrexPage.state.instruments[0].bytes;
     const got = [];
     const listener = (event) => {
       if (event.data.type !== 'preview' || !String(event.data.id).startsWith('timing')) return;

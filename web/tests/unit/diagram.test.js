@@ -1,8 +1,7 @@
 // The voice decoding and the algorithm diagrams' geometry.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Draw = require('../../voice_draw.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import * as Draw from '../../src/voice_draw.js';
 
 // The carrier mask of the harvest (bit k: slot k is a carrier) for ALG 0-7.
 const CARRIER_MASK = [8, 8, 8, 8, 12, 14, 14, 15];

@@ -1,8 +1,7 @@
 // The envelope math: the YM2612's rates and steps, and the curves drawn from them.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Draw = require('../../voice_draw.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import * as Draw from '../../src/voice_draw.js';
 
 const op = (fields) => Object.assign({ number: 1, MUL: 1, DT: 0, TL: 0, RS: 0, AR: 31, DR: 0, SR: 0, RR: 7, SL: 0, SSG: 0 }, fields);
 // The lowest note, where no key scaling adds to a rate.

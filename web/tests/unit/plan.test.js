@@ -1,8 +1,7 @@
 // How picked files and dropped folders become the harvest's arguments.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Plan = require('../../harvest_plan.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import * as Plan from '../../src/harvest_plan.js';
 
 const items = (...paths) => paths.map((path) => ({ path, file: { name: path } }));
 

@@ -1,9 +1,8 @@
 // The audio preview's pure helpers: note names and pitches, the computer
 // keys of the two-octave keyboard, the hold of a released key and WAV files.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Audio = require('../../preview_audio.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import * as Audio from '../../src/preview_audio.js';
 
 test('notes are named and tuned as scientific pitch with A4 at 440 Hz', () => {
   for (const [note, name, hz] of [[60, 'C4', 261.626], [69, 'A4', 440], [81, 'A5', 880], [48, 'C3', 130.813],

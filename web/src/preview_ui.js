@@ -2,15 +2,19 @@
 // keyboard (also played from the computer keyboard while the card's preview
 // has focus) and a WAV download. The worker renders every note with libgme's
 // YM2612; Web Audio plays the samples.
-(function () {
-  'use strict';
-  const Audio = window.TimbrexAudio;
-  const SECONDS_HELD = Audio.HOLD_SAMPLES / Audio.SAMPLE_RATE;
-  // A released key asks for a render with the key-off this much later than
-  // now, so that the new samples are there before their key-off is due.
-  const RENDER_MARGIN = 0.04;
-  const CACHE_SIZE = 32;
+import * as Audio from './preview_audio.js';
+import { button } from './dom.js';
 
+const SECONDS_HELD = Audio.HOLD_SAMPLES / Audio.SAMPLE_RATE;
+// A released key asks for a render with the key-off this much later than
+// now, so that the new samples are there before their key-off is due.
+const RENDER_MARGIN = 0.04;
+const CACHE_SIZE = 32;
+
+// The preview's controls for the cards. `currentWorker()` gives the worker that
+// renders (the page's harvest worker); `saveBlob(bytes, name, type)` downloads.
+// Returns {controls(instrument), onWorkerMessage(message), engine}.
+export function createPreview({ currentWorker, saveBlob }) {
   const engine = {
     context: null,
     nextId: 1,
@@ -40,7 +44,7 @@
   }
 
   function requestRender(bytes, note, hold) {
-    const worker = window.timbrexPage && window.timbrexPage.worker;
+    const worker = currentWorker();
     if (!worker) return Promise.reject(new Error('the page has no worker'));
     const id = engine.nextId++;
     return new Promise((resolve, reject) => {
@@ -131,7 +135,7 @@
     const note = preview.currentNote;
     render(preview.instrument, note, Audio.HOLD_SAMPLES).then((rendered) => {
       const wav = Audio.encodeWav(rendered.samples, Audio.SAMPLE_RATE, 2);
-      window.timbrexPage.saveBlob(wav, Audio.wavFileName(preview.instrument.fileName, note), 'audio/wav');
+      saveBlob(wav, Audio.wavFileName(preview.instrument.fileName, note), 'audio/wav');
     }, (error) => showError(preview, error));
   }
 
@@ -152,13 +156,6 @@
     if (key) key.classList.toggle('down', down);
   }
 
-  function button(className, text) {
-    const b = document.createElement('button');
-    b.type = 'button';
-    b.className = className;
-    b.textContent = text;
-    return b;
-  }
 
   // The keys, built once: a page of a thousand cards clones them instead of
   // building each keyboard anew.
@@ -266,5 +263,5 @@
     return element;
   }
 
-  window.TimbrexPreview = { controls, onWorkerMessage, engine };
-})();
+  return { controls, onWorkerMessage, engine };
+}
