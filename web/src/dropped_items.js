@@ -20,13 +20,16 @@ function readAllEntries(reader) {
 
 export async function droppedItems(dataTransfer) {
   const loose = [...dataTransfer.files];
-  const entries = [...dataTransfer.items].map((item) => item.webkitGetAsEntry && item.webkitGetAsEntry()).filter(Boolean);
+  const entries = [...dataTransfer.items]
+    .map((item) => item.webkitGetAsEntry && item.webkitGetAsEntry())
+    .filter(Boolean);
   if (entries.length === 0) return loose.map((file) => ({ path: file.name, file }));
   const items = [];
   const visit = async (entry, topLevel) => {
     if (entry.isFile) {
       const at = topLevel ? loose.findIndex((file) => file.name === entry.name) : -1;
-      const file = at >= 0 ? loose.splice(at, 1)[0] : await new Promise((resolve, reject) => entry.file(resolve, reject));
+      const file =
+        at >= 0 ? loose.splice(at, 1)[0] : await new Promise((resolve, reject) => entry.file(resolve, reject));
       items.push({ path: entry.fullPath.replace(/^\//, ''), file });
     } else if (entry.isDirectory) {
       for (const child of await readAllEntries(entry.createReader())) await visit(child, false);

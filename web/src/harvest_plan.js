@@ -58,8 +58,10 @@ function planFiles(items) {
 // True for the one line the harvest prints per log it reads: the
 // processing line, or why the log could not be read.
 export function isLogLine(line) {
-  return /^OK: Processing '/.test(line) ||
-    /^ERR: (Can't open file|Can't alloc memory for file|No VGM found in file) '/.test(line);
+  return (
+    /^OK: Processing '/.test(line) ||
+    /^ERR: (Can't open file|Can't alloc memory for file|No VGM found in file) '/.test(line)
+  );
 }
 
 // What the card shows as a source: the path as the user knows it.

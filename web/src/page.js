@@ -49,7 +49,12 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
     updateProgress();
     if (state.worker) state.worker.terminate();
     state.worker = startWorker(workerSource, onWorkerMessage, showFailure);
-    state.worker.postMessage({ type: 'harvest', inputRoot: INPUT_ROOT, mounts: plan.mounts, arguments: plan.arguments });
+    state.worker.postMessage({
+      type: 'harvest',
+      inputRoot: INPUT_ROOT,
+      mounts: plan.mounts,
+      arguments: plan.arguments,
+    });
   }
 
   function addLine(text) {

@@ -16,9 +16,31 @@ const NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
 // The trackers' layout: the bottom letter row is the octave from C3, the
 // top letter row (with the digits as black keys) the octave from C4.
 const KEY_NOTES = {
-  KeyZ: 48, KeyS: 49, KeyX: 50, KeyD: 51, KeyC: 52, KeyV: 53, KeyG: 54, KeyB: 55, KeyH: 56, KeyN: 57, KeyJ: 58, KeyM: 59,
-  KeyQ: 60, Digit2: 61, KeyW: 62, Digit3: 63, KeyE: 64, KeyR: 65, Digit5: 66, KeyT: 67, Digit6: 68, KeyY: 69, Digit7: 70,
-  KeyU: 71, KeyI: 72,
+  KeyZ: 48,
+  KeyS: 49,
+  KeyX: 50,
+  KeyD: 51,
+  KeyC: 52,
+  KeyV: 53,
+  KeyG: 54,
+  KeyB: 55,
+  KeyH: 56,
+  KeyN: 57,
+  KeyJ: 58,
+  KeyM: 59,
+  KeyQ: 60,
+  Digit2: 61,
+  KeyW: 62,
+  Digit3: 63,
+  KeyE: 64,
+  KeyR: 65,
+  Digit5: 66,
+  KeyT: 67,
+  Digit6: 68,
+  KeyY: 69,
+  Digit7: 70,
+  KeyU: 71,
+  KeyI: 72,
   // Middle C also ends the bottom row, as on a tracker.
   Comma: 60,
 };
@@ -83,18 +105,20 @@ export function encodeWav(interleaved, sampleRate, channels) {
   const dataBytes = interleaved.length * 2;
   const bytes = new Uint8Array(44 + dataBytes);
   const view = new DataView(bytes.buffer);
-  const text = (at, s) => { for (let i = 0; i < s.length; i++) bytes[at + i] = s.charCodeAt(i); };
+  const text = (at, s) => {
+    for (let i = 0; i < s.length; i++) bytes[at + i] = s.charCodeAt(i);
+  };
   text(0, 'RIFF');
   view.setUint32(4, 36 + dataBytes, true);
   text(8, 'WAVE');
   text(12, 'fmt ');
-  view.setUint32(16, 16, true);  // size of the format chunk
-  view.setUint16(20, 1, true);  // PCM
+  view.setUint32(16, 16, true); // size of the format chunk
+  view.setUint16(20, 1, true); // PCM
   view.setUint16(22, channels, true);
   view.setUint32(24, sampleRate, true);
-  view.setUint32(28, sampleRate * channels * 2, true);  // bytes a second
-  view.setUint16(32, channels * 2, true);  // bytes a frame
-  view.setUint16(34, 16, true);  // bits a sample
+  view.setUint32(28, sampleRate * channels * 2, true); // bytes a second
+  view.setUint16(32, channels * 2, true); // bytes a frame
+  view.setUint16(34, 16, true); // bits a sample
   text(36, 'data');
   view.setUint32(40, dataBytes, true);
   for (let i = 0; i < interleaved.length; i++) view.setInt16(44 + 2 * i, interleaved[i], true);

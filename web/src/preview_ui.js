@@ -91,12 +91,15 @@ export function createPreview({ currentWorker, saveBlob }) {
     preview.sounding.set(note, voice);
     setCurrentNote(preview, note);
     pressKey(preview, note, true);
-    render(preview.instrument, note, Audio.HOLD_SAMPLES).then((rendered) => {
-      if (voice.released) return;
-      voice.startedAt = context().currentTime;
-      voice.source = startSource(audioBuffer(rendered), voice.startedAt, 0);
-      preview.element.dataset.previewSamples = String(rendered.frames);
-    }, (error) => showError(preview, error));
+    render(preview.instrument, note, Audio.HOLD_SAMPLES).then(
+      (rendered) => {
+        if (voice.released) return;
+        voice.startedAt = context().currentTime;
+        voice.source = startSource(audioBuffer(rendered), voice.startedAt, 0);
+        preview.element.dataset.previewSamples = String(rendered.frames);
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function noteOff(preview, note) {
@@ -108,35 +111,47 @@ export function createPreview({ currentWorker, saveBlob }) {
     if (!voice.source) {
       // Let go before the first samples came: play it with the hold it had.
       const held = (performance.now() - voice.downAt) / 1000;
-      render(preview.instrument, note, Audio.holdSamples(held)).then((rendered) => {
-        startSource(audioBuffer(rendered), context().currentTime, 0);
-        preview.element.dataset.previewSamples = String(rendered.frames);
-      }, (error) => showError(preview, error));
+      render(preview.instrument, note, Audio.holdSamples(held)).then(
+        (rendered) => {
+          startSource(audioBuffer(rendered), context().currentTime, 0);
+          preview.element.dataset.previewSamples = String(rendered.frames);
+        },
+        (error) => showError(preview, error),
+      );
       return;
     }
     const held = context().currentTime - voice.startedAt;
-    if (held >= SECONDS_HELD) return;  // the full preview already lets go at its hold time
-    render(preview.instrument, note, Audio.holdSamples(held + RENDER_MARGIN)).then((rendered) => {
-      const when = context().currentTime;
-      startSource(audioBuffer(rendered), when, when - voice.startedAt);
-      voice.source.stop(when);
-    }, (error) => showError(preview, error));
+    if (held >= SECONDS_HELD) return; // the full preview already lets go at its hold time
+    render(preview.instrument, note, Audio.holdSamples(held + RENDER_MARGIN)).then(
+      (rendered) => {
+        const when = context().currentTime;
+        startSource(audioBuffer(rendered), when, when - voice.startedAt);
+        voice.source.stop(when);
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function playWhole(preview) {
     const note = preview.currentNote;
-    render(preview.instrument, note, Audio.HOLD_SAMPLES).then((rendered) => {
-      startSource(audioBuffer(rendered), context().currentTime, 0);
-      preview.element.dataset.previewSamples = String(rendered.frames);
-    }, (error) => showError(preview, error));
+    render(preview.instrument, note, Audio.HOLD_SAMPLES).then(
+      (rendered) => {
+        startSource(audioBuffer(rendered), context().currentTime, 0);
+        preview.element.dataset.previewSamples = String(rendered.frames);
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function downloadWav(preview) {
     const note = preview.currentNote;
-    render(preview.instrument, note, Audio.HOLD_SAMPLES).then((rendered) => {
-      const wav = Audio.encodeWav(rendered.samples, Audio.SAMPLE_RATE, 2);
-      saveBlob(wav, Audio.wavFileName(preview.instrument.fileName, note), 'audio/wav');
-    }, (error) => showError(preview, error));
+    render(preview.instrument, note, Audio.HOLD_SAMPLES).then(
+      (rendered) => {
+        const wav = Audio.encodeWav(rendered.samples, Audio.SAMPLE_RATE, 2);
+        saveBlob(wav, Audio.wavFileName(preview.instrument.fileName, note), 'audio/wav');
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function showError(preview, error) {
@@ -155,7 +170,6 @@ export function createPreview({ currentWorker, saveBlob }) {
     const key = preview.keys.get(note);
     if (key) key.classList.toggle('down', down);
   }
-
 
   // The keys, built once: a page of a thousand cards clones them instead of
   // building each keyboard anew.
@@ -185,7 +199,10 @@ export function createPreview({ currentWorker, saveBlob }) {
   // listeners sit on the keyboard and find the key an event is for.
   function keyboard(preview) {
     const board = keyboardKeys();
-    board.setAttribute('aria-label', `Keyboard C3 to C5 for ${preview.instrument.fileName}: computer keys Z to M and Q to I`);
+    board.setAttribute(
+      'aria-label',
+      `Keyboard C3 to C5 for ${preview.instrument.fileName}: computer keys Z to M and Q to I`,
+    );
     for (const k of board.children) preview.keys.set(Number(k.dataset.note), k);
     const keyOf = (event) => event.target.closest && event.target.closest('.key');
     board.addEventListener('pointerdown', (event) => {
@@ -233,8 +250,14 @@ export function createPreview({ currentWorker, saveBlob }) {
     element.setAttribute('role', 'group');
     element.setAttribute('aria-label', `Listen to ${instrument.fileName}`);
     const preview = {
-      instrument, element, keys: new Map(), sounding: new Map(), currentNote: Audio.MIDDLE_C,
-      play: button('play', ''), wav: button('wav', 'Download WAV'), status: document.createElement('p'),
+      instrument,
+      element,
+      keys: new Map(),
+      sounding: new Map(),
+      currentNote: Audio.MIDDLE_C,
+      play: button('play', ''),
+      wav: button('wav', 'Download WAV'),
+      status: document.createElement('p'),
     };
     preview.status.className = 'preview-status';
     preview.status.setAttribute('aria-live', 'polite');

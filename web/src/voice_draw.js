@@ -16,7 +16,9 @@ export function decodeVoice(bytes) {
   for (let slot = 0; slot < 4; ++slot) {
     const block = 2 + slot * FIELDS.length;
     const op = { number: SLOT_OPERATOR[slot], slot };
-    FIELDS.forEach((field, i) => { op[field] = bytes[block + i]; });
+    FIELDS.forEach((field, i) => {
+      op[field] = bytes[block + i];
+    });
     op.DT -= 3;
     operators[SLOT_OPERATOR[slot] - 1] = op;
   }
@@ -27,12 +29,59 @@ export function decodeVoice(bytes) {
 // manuals number them; operator 1 alone has the feedback input. `grid` is
 // each operator's column and row in the drawing.
 export const ALGORITHMS = [
-  { edges: [[1, 2], [2, 3], [3, 4]], carriers: [4], grid: { 1: [0, 0], 2: [1, 0], 3: [2, 0], 4: [3, 0] } },
-  { edges: [[1, 3], [2, 3], [3, 4]], carriers: [4], grid: { 1: [0, 0], 2: [0, 1], 3: [1, 0.5], 4: [2, 0.5] } },
-  { edges: [[1, 4], [2, 3], [3, 4]], carriers: [4], grid: { 1: [1, 0], 2: [0, 1], 3: [1, 1], 4: [2, 0.5] } },
-  { edges: [[1, 2], [2, 4], [3, 4]], carriers: [4], grid: { 1: [0, 0], 2: [1, 0], 3: [1, 1], 4: [2, 0.5] } },
-  { edges: [[1, 2], [3, 4]], carriers: [2, 4], grid: { 1: [0, 0], 2: [1, 0], 3: [0, 1], 4: [1, 1] } },
-  { edges: [[1, 2], [1, 3], [1, 4]], carriers: [2, 3, 4], grid: { 1: [0, 1], 2: [1, 0], 3: [1, 1], 4: [1, 2] } },
+  {
+    edges: [
+      [1, 2],
+      [2, 3],
+      [3, 4],
+    ],
+    carriers: [4],
+    grid: { 1: [0, 0], 2: [1, 0], 3: [2, 0], 4: [3, 0] },
+  },
+  {
+    edges: [
+      [1, 3],
+      [2, 3],
+      [3, 4],
+    ],
+    carriers: [4],
+    grid: { 1: [0, 0], 2: [0, 1], 3: [1, 0.5], 4: [2, 0.5] },
+  },
+  {
+    edges: [
+      [1, 4],
+      [2, 3],
+      [3, 4],
+    ],
+    carriers: [4],
+    grid: { 1: [1, 0], 2: [0, 1], 3: [1, 1], 4: [2, 0.5] },
+  },
+  {
+    edges: [
+      [1, 2],
+      [2, 4],
+      [3, 4],
+    ],
+    carriers: [4],
+    grid: { 1: [0, 0], 2: [1, 0], 3: [1, 1], 4: [2, 0.5] },
+  },
+  {
+    edges: [
+      [1, 2],
+      [3, 4],
+    ],
+    carriers: [2, 4],
+    grid: { 1: [0, 0], 2: [1, 0], 3: [0, 1], 4: [1, 1] },
+  },
+  {
+    edges: [
+      [1, 2],
+      [1, 3],
+      [1, 4],
+    ],
+    carriers: [2, 3, 4],
+    grid: { 1: [0, 1], 2: [1, 0], 3: [1, 1], 4: [1, 2] },
+  },
   { edges: [[1, 2]], carriers: [2, 3, 4], grid: { 1: [0, 0], 2: [1, 0], 3: [1, 1], 4: [1, 2] } },
   { edges: [], carriers: [1, 2, 3, 4], grid: { 1: [0, 0], 2: [0, 1], 3: [0, 2], 4: [0, 3] } },
 ];
@@ -57,12 +106,19 @@ export function algorithmLayout(alg) {
   const outX = MARGIN + columns * COL + 6;
   const outY = MARGIN + 8 + ((rows - 1) * ROW) / 2 + BOX_H / 2;
   const edges = algorithm.edges.map(([from, to]) => ({
-    from, to,
-    x1: at(from).x + BOX_W, y1: at(from).y + BOX_H / 2,
-    x2: at(to).x, y2: at(to).y + BOX_H / 2,
+    from,
+    to,
+    x1: at(from).x + BOX_W,
+    y1: at(from).y + BOX_H / 2,
+    x2: at(to).x,
+    y2: at(to).y + BOX_H / 2,
   }));
   const outputs = algorithm.carriers.map((op) => ({
-    op, x1: at(op).x + BOX_W, y1: at(op).y + BOX_H / 2, x2: outX, y2: outY,
+    op,
+    x1: at(op).x + BOX_W,
+    y1: at(op).y + BOX_H / 2,
+    x2: outX,
+    y2: outY,
   }));
   return { boxes, edges, outputs, width: outX + 30, height: MARGIN * 2 + 8 + (rows - 1) * ROW + BOX_H, outX, outY };
 }
@@ -79,28 +135,38 @@ export function algorithmSvg(alg, fb) {
   const parts = [];
   const one = layout.boxes[0];
   const loopTop = one.y - 9;
-  parts.push(`<path class="feedback" data-feedback="${fb}" d="M${one.x + BOX_W} ${one.y + BOX_H / 2} h5 V${loopTop} ` +
-    `H${one.x - 5} V${one.y + BOX_H / 2} h5" fill="none" marker-end="url(#arrow)"/>`);
+  parts.push(
+    `<path class="feedback" data-feedback="${fb}" d="M${one.x + BOX_W} ${one.y + BOX_H / 2} h5 V${loopTop} ` +
+      `H${one.x - 5} V${one.y + BOX_H / 2} h5" fill="none" marker-end="url(#arrow)"/>`,
+  );
   parts.push(`<text class="fb-label" x="${one.x + BOX_W / 2}" y="${loopTop - 3}" text-anchor="middle">FB ${fb}</text>`);
   for (const e of layout.edges) {
-    parts.push(line(e.x1, e.y1, e.x2 - 2, e.y2, `class="mod" data-from="${e.from}" data-to="${e.to}" marker-end="url(#arrow)"`));
+    parts.push(
+      line(e.x1, e.y1, e.x2 - 2, e.y2, `class="mod" data-from="${e.from}" data-to="${e.to}" marker-end="url(#arrow)"`),
+    );
   }
   for (const o of layout.outputs) {
     parts.push(line(o.x1, o.y1, o.x2, o.y2, `class="out" data-output="${o.op}"`));
   }
   for (const b of layout.boxes) {
-    parts.push(`<g data-op="${b.op}"${b.carrier ? ' data-carrier="true"' : ''}>` +
-      `<rect x="${b.x}" y="${b.y}" width="${BOX_W}" height="${BOX_H}" rx="4" class="${b.carrier ? 'carrier' : 'modulator'}"/>` +
-      `<text x="${b.x + BOX_W / 2}" y="${b.y + BOX_H / 2 + 4}" text-anchor="middle">${b.op}</text></g>`);
+    parts.push(
+      `<g data-op="${b.op}"${b.carrier ? ' data-carrier="true"' : ''}>` +
+        `<rect x="${b.x}" y="${b.y}" width="${BOX_W}" height="${BOX_H}" rx="4" class="${b.carrier ? 'carrier' : 'modulator'}"/>` +
+        `<text x="${b.x + BOX_W / 2}" y="${b.y + BOX_H / 2 + 4}" text-anchor="middle">${b.op}</text></g>`,
+    );
   }
   parts.push(`<circle cx="${layout.outX}" cy="${layout.outY}" r="3" class="sum"/>`);
   parts.push(line(layout.outX, layout.outY, layout.outX + 16, layout.outY, 'class="out" marker-end="url(#arrow)"'));
   const carriers = ALGORITHMS[alg & 7].carriers.join(', ');
-  return `<svg xmlns="http://www.w3.org/2000/svg" class="algorithm" data-alg="${alg & 7}" role="img" ` +
+  return (
+    `<svg xmlns="http://www.w3.org/2000/svg" class="algorithm" data-alg="${alg & 7}" role="img" ` +
     `viewBox="0 0 ${layout.width} ${layout.height}" width="${layout.width}" height="${layout.height}">` +
     `<title>Algorithm ${alg & 7}: carriers ${carriers}; feedback ${fb} on operator 1</title>` +
     '<defs><marker id="arrow" viewBox="0 0 6 6" refX="5" refY="3" markerWidth="5" markerHeight="5" orient="auto">' +
-    '<path d="M0 0L6 3L0 6z" class="arrowhead"/></marker></defs>' + parts.join('') + '</svg>';
+    '<path d="M0 0L6 3L0 6z" class="arrowhead"/></marker></defs>' +
+    parts.join('') +
+    '</svg>'
+  );
 }
 
 // The YM2612's envelope generator. The chip's master clock on the Mega
@@ -218,7 +284,10 @@ export function releaseTime(op, db, options) {
 // the lowest level of each stretch, so steps and quick falls are not lost.
 export function envelopePoints(op, count, options) {
   const { levels, updatesPerSecond } = envelopeLevels(op, options);
-  const points = [{ t: 0, db: -96 }, { t: 0, db: levels[0] }];
+  const points = [
+    { t: 0, db: -96 },
+    { t: 0, db: levels[0] },
+  ];
   const stride = Math.max(1, Math.floor((levels.length - 1) / (count || 200)));
   for (let i = 1; i < levels.length; i += stride) points.push({ t: i / updatesPerSecond, db: levels[i] });
   return points;
@@ -238,20 +307,31 @@ export function envelopeSvg(voice, options) {
   const y = (db) => (PAD.top + (-db / 96) * plotH).toFixed(1);
   const parts = [];
   for (const db of [0, -48, -96]) {
-    parts.push(`<line class="grid" x1="${PAD.left}" x2="${ENVELOPE_W - PAD.right}" y1="${y(db)}" y2="${y(db)}"/>` +
-      `<text class="axis" x="${PAD.left - 3}" y="${Number(y(db)) + 3}" text-anchor="end">${db}</text>`);
+    parts.push(
+      `<line class="grid" x1="${PAD.left}" x2="${ENVELOPE_W - PAD.right}" y1="${y(db)}" y2="${y(db)}"/>` +
+        `<text class="axis" x="${PAD.left - 3}" y="${Number(y(db)) + 3}" text-anchor="end">${db}</text>`,
+    );
   }
-  parts.push(`<line class="key-off" x1="${x(opts.holdSeconds)}" x2="${x(opts.holdSeconds)}" y1="${PAD.top}" y2="${PAD.top + plotH}"/>`);
-  parts.push(`<text class="axis" x="${x(0)}" y="${ENVELOPE_H - 4}">0 s</text>` +
-    `<text class="axis" x="${x(opts.holdSeconds)}" y="${ENVELOPE_H - 4}" text-anchor="middle">key off</text>` +
-    `<text class="axis" x="${x(opts.seconds)}" y="${ENVELOPE_H - 4}" text-anchor="end">${opts.seconds} s</text>`);
+  parts.push(
+    `<line class="key-off" x1="${x(opts.holdSeconds)}" x2="${x(opts.holdSeconds)}" y1="${PAD.top}" y2="${PAD.top + plotH}"/>`,
+  );
+  parts.push(
+    `<text class="axis" x="${x(0)}" y="${ENVELOPE_H - 4}">0 s</text>` +
+      `<text class="axis" x="${x(opts.holdSeconds)}" y="${ENVELOPE_H - 4}" text-anchor="middle">key off</text>` +
+      `<text class="axis" x="${x(opts.seconds)}" y="${ENVELOPE_H - 4}" text-anchor="end">${opts.seconds} s</text>`,
+  );
   for (const op of voice.operators) {
-    const points = envelopePoints(op, 200, opts).map((p) => `${x(p.t)},${y(p.db)}`).join(' ');
+    const points = envelopePoints(op, 200, opts)
+      .map((p) => `${x(p.t)},${y(p.db)}`)
+      .join(' ');
     parts.push(`<polyline class="env op${op.number}" data-op="${op.number}" points="${points}"/>`);
   }
-  return `<svg xmlns="http://www.w3.org/2000/svg" class="envelope" role="img" viewBox="0 0 ${ENVELOPE_W} ${ENVELOPE_H}">` +
+  return (
+    `<svg xmlns="http://www.w3.org/2000/svg" class="envelope" role="img" viewBox="0 0 ${ENVELOPE_W} ${ENVELOPE_H}">` +
     `<title>Envelopes of operators 1 to 4 in dB over ${opts.seconds} s, key off at ${opts.holdSeconds} s</title>` +
-    parts.join('') + '</svg>';
+    parts.join('') +
+    '</svg>'
+  );
 }
 
 export function hexBytes(bytes) {
