@@ -121,7 +121,7 @@ test('the site is complete and under 1 MB', () => {
     }
   };
   walk(site);
-  for (const name of ['index.html', 'page.js', 'worker-source.js', 'fflate.js', 'voice_draw.js']) {
+  for (const name of ['index.html', 'bundle.js', 'style.css', 'licenses/fflate.txt']) {
     assert.ok(fs.existsSync(path.join(site, name)), `${name} is missing`);
   }
   console.log(`site: ${bytes} bytes`);

@@ -60,8 +60,10 @@ function unpackInstruments(bytes) {
 }
 
 // `runtime`: the emscripten module's file system and exports (see main.js).
+// (No destructuring here: emscripten's optimizer, which also reads this code,
+// drops the declaration of a destructured name.)
 export function harvest(runtime, message, post) {
-  const { FS } = runtime;
+  const FS = runtime.FS;
   freshFolders(FS, runtime.WORKERFS, runtime.MEMFS, message.inputRoot, message.mounts);
   const packed = packArguments(message.arguments);
   const argumentsAt = runtime.malloc(packed.length + 1);
