@@ -22,8 +22,14 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
       case 'line':
         addLine(message.text);
         break;
+      case 'logs':
+        // The worker's count, with the logs inside zips.
+        state.logsTotal = message.total;
+        updateProgress();
+        break;
       case 'done':
         state.memoryBytes = message.memoryBytes;
+        state.workerTimings = message.timings;
         finish(message.instruments);
         break;
       case 'error':

@@ -2,11 +2,15 @@
 // them, the saved files read back.
 //
 // From the page:  {type: 'harvest', inputRoot, mounts: [{path, file}], arguments: [text]}
-// To the page:    {type: 'done', instruments: [{fileName, sourcePath, saved, bytes}], memoryBytes}
+// To the page:    {type: 'logs', total} once the zips are opened, a {type: 'line', text} for each zip
+//                 that cannot be, {type: 'done', instruments: [{fileName, sourcePath, saved, bytes}], memoryBytes}
+import { buildInputTree, countLogs, zipArguments } from './input_tree.js';
+import { fileSource, makeInputFs } from './input_fs.js';
+
 const OUTPUT_FOLDER = '/output';
 const utf8 = new TextDecoder();
 
-function freshFolders(FS, WORKERFS, MEMFS, inputRoot, mounts) {
+function freshFolders(FS, MEMFS, inputRoot, tree) {
   for (const folder of [inputRoot, OUTPUT_FOLDER]) {
     try {
       FS.unmount(folder);
@@ -20,9 +24,7 @@ function freshFolders(FS, WORKERFS, MEMFS, inputRoot, mounts) {
     }
   }
   FS.mkdir(inputRoot);
-  // WORKERFS reads each File in slices as the harvest asks for them: memory
-  // follows the log being read, not the whole drop.
-  FS.mount(WORKERFS, { blobs: mounts.map((m) => ({ name: m.path, data: m.file })) }, inputRoot);
+  FS.mount(makeInputFs(FS), { tree }, inputRoot);
   FS.mkdir(OUTPUT_FOLDER);
   FS.mount(MEMFS, {}, OUTPUT_FOLDER);
   FS.chdir(OUTPUT_FOLDER);
@@ -59,13 +61,26 @@ function unpackInstruments(bytes) {
   return instruments;
 }
 
-// `runtime`: the emscripten module's file system and exports (see main.js).
-// (No destructuring here: emscripten's optimizer, which also reads this code,
-// drops the declaration of a destructured name.)
-export function harvest(runtime, message, post) {
-  const FS = runtime.FS;
-  freshFolders(FS, runtime.WORKERFS, runtime.MEMFS, message.inputRoot, message.mounts);
-  const packed = packArguments(message.arguments);
+// Opens the zips among the dropped files and reports on them; returns the
+// tree to mount and the arguments with the zips named as folders.
+function openInput(message, post) {
+  const input = buildInputTree(message.mounts, fileSource);
+  for (const zip of input.zips) {
+    const shown = `${message.inputRoot}/${zip.path}`;
+    if (zip.problem) post({ type: 'line', text: `ERR: Can't open file '${shown}' (${zip.problem})` });
+    else if (zip.skipped) {
+      const what = zip.skipped === 1 ? 'entry' : 'entries';
+      post({ type: 'line', text: `ERR: Skipped ${zip.skipped} ${what} of '${shown}' that would not unpack inside it` });
+    }
+  }
+  const failedZips = input.zips.filter((zip) => zip.problem).length;
+  post({ type: 'logs', total: countLogs(input.root) + failedZips });
+  return { root: input.root, args: zipArguments(message.arguments, message.inputRoot, input.zips) };
+}
+
+// Runs the program on `args`; returns its instruments with their files' bytes.
+function runProgram(runtime, args) {
+  const packed = packArguments(args);
   const argumentsAt = runtime.malloc(packed.length + 1);
   const lengthAt = runtime.malloc(4);
   runtime.heapU8().set(packed, argumentsAt);
@@ -77,8 +92,25 @@ export function harvest(runtime, message, post) {
   const instruments = unpackInstruments(runtime.heapU8().slice(resultAt, resultAt + resultLength));
   runtime.free(resultAt);
   for (const instrument of instruments) {
-    instrument.bytes = instrument.saved ? FS.readFile(`${OUTPUT_FOLDER}/${instrument.fileName}`) : null;
+    instrument.bytes = instrument.saved ? runtime.FS.readFile(`${OUTPUT_FOLDER}/${instrument.fileName}`) : null;
   }
+  return instruments;
+}
+
+// `runtime`: the emscripten module's file system and exports (see main.js).
+// (No destructuring here: emscripten's optimizer, which also reads this code,
+// drops the declaration of a destructured name.) The reply's `timings` say
+// where the worker's time went, in milliseconds, for the benchmark.
+export function harvest(runtime, message, post) {
+  const started = performance.now();
+  const input = openInput(message, post);
+  const opened = performance.now();
+  let instruments = [];
+  if (input.args.length > 0) {
+    freshFolders(runtime.FS, runtime.MEMFS, message.inputRoot, input.root);
+    instruments = runProgram(runtime, input.args);
+  }
+  const timings = { openZipsMs: opened - started, harvestMs: performance.now() - opened };
   // The module's memory after the run: it holds the largest log read, never the drop.
-  post({ type: 'done', instruments, memoryBytes: runtime.heapU8().length });
+  post({ type: 'done', instruments, memoryBytes: runtime.heapU8().length, timings });
 }

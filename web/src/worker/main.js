@@ -7,7 +7,7 @@
 // From the page:  {type: 'harvest', ...} (harvest.js), {type: 'preview', ...} (preview_render.js)
 // To the page:    {type: 'ready'}, {type: 'line', text} for each printed line (module_pre.js),
 //                 the replies of harvest.js and preview_render.js, {type: 'error', message}
-/* global Module, FS, WORKERFS, MEMFS, HEAPU8, HEAP16, HEAP32, HEAPU32 */
+/* global Module, FS, MEMFS, HEAPU8, HEAP16, HEAP32, HEAPU32 */
 /* global _malloc, _free, _timbrex_harvest, _timbrex_preview_render */
 import { harvest } from './harvest.js';
 import { renderPreview } from './preview_render.js';
@@ -15,7 +15,6 @@ import { renderPreview } from './preview_render.js';
 // The heap views are read anew at each use: a grown memory replaces them.
 const runtime = {
   FS,
-  WORKERFS,
   MEMFS,
   heapU8: () => HEAPU8,
   heap16: () => HEAP16,
