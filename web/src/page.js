@@ -29,7 +29,6 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
         break;
       case 'done':
         state.memoryBytes = message.memoryBytes;
-        state.workerTimings = message.timings;
         finish(message.instruments);
         break;
       case 'error':

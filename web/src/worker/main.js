@@ -35,8 +35,7 @@ onmessage = (event) => {
     .then(() => {
       switch (message.type) {
         case 'harvest':
-          harvest(runtime, message, post);
-          break;
+          return harvest(runtime, message, post);
         case 'preview':
           renderPreview(runtime, message, post);
           break;
