@@ -8,6 +8,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/heap.h"
+
 namespace timbrex {
 
 namespace {
@@ -91,6 +93,10 @@ bool ran_short_of_memory(const FileOutcome& outcome) {
 // of memory, or to the end; returns the position of the first file not
 // taken. The workers are joined on return, their logs released.
 size_t take_from_workers(const std::vector<std::string>& paths, unsigned threads, const TakeOutcome& take) {
+    // What a worker's allocations reserve must be free again once it is
+    // joined, or the files left to the calling thread would have less room
+    // than a run on one thread gives them.
+    platform::share_main_heap_with_threads();
     HarvestQueue queue(paths);
     const Workers workers(queue, threads);
     if (!workers.any()) return 0;
