@@ -5,10 +5,10 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "platform/heap.h"
+#include "platform/worker_thread.h"
 
 namespace timbrex {
 
@@ -51,7 +51,7 @@ class Workers {
             // Short of threads or of memory for one, fewer do the work; an
             // exception leaving here would leave the started ones unjoined.
             try {
-                threads_.emplace_back(harvest_queued_files, std::ref(queue));
+                threads_.emplace_back([&queue] { harvest_queued_files(queue); });
             } catch (const std::system_error&) {
                 break;
             } catch (const std::bad_alloc&) {
@@ -66,14 +66,14 @@ class Workers {
             const std::lock_guard<std::mutex> lock(queue_.mutex);
             queue_.stopping = true;
         }
-        for (std::thread& thread : threads_) thread.join();
+        for (platform::WorkerThread& thread : threads_) thread.join();
     }
 
     bool any() const { return !threads_.empty(); }
 
    private:
     HarvestQueue& queue_;
-    std::vector<std::thread> threads_;
+    std::vector<platform::WorkerThread> threads_;
 };
 
 FileOutcome wait_for_outcome(HarvestQueue& queue, size_t position) {
