@@ -17,7 +17,7 @@ class WorkerThread {
     // Starts `work` on a new thread; throws std::system_error or
     // std::bad_alloc, as std::thread does, when none can be started.
     explicit WorkerThread(std::function<void()> work);
-    WorkerThread(WorkerThread&&) noexcept;
+    WorkerThread(WorkerThread&& other) noexcept;
     WorkerThread& operator=(WorkerThread&&) = delete;
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;

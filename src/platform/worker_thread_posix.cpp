@@ -77,7 +77,7 @@ WorkerThread::WorkerThread(std::function<void()> work) : state_(new State) {
     state_->joinable = true;
 }
 
-WorkerThread::WorkerThread(WorkerThread&&) noexcept = default;
+WorkerThread::WorkerThread(WorkerThread&& other) noexcept = default;
 
 WorkerThread::~WorkerThread() { join(); }
 

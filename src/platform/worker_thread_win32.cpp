@@ -15,7 +15,7 @@ WorkerThread::WorkerThread(std::function<void()> work) : state_(new State) {
     state_->thread = std::thread(std::move(work));
 }
 
-WorkerThread::WorkerThread(WorkerThread&&) noexcept = default;
+WorkerThread::WorkerThread(WorkerThread&& other) noexcept = default;
 
 WorkerThread::~WorkerThread() { join(); }
 
