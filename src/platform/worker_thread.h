@@ -1,6 +1,7 @@
 #pragma once
-// A thread for the harvest's workers: worker_thread_posix.cpp and
-// worker_thread_win32.cpp each provide it, and the build picks one.
+// A thread for the harvest's workers: worker_thread_posix.cpp, and
+// worker_thread_standard.cpp for Windows and the browser, each provide it,
+// and the build picks one.
 
 #include <functional>
 #include <memory>

@@ -5,8 +5,9 @@
 
 namespace timbrex::platform {
 
-// Windows frees a thread's stack when the thread ends: a standard thread
-// holds nothing after its join.
+// Windows frees a thread's stack when the thread ends, and a browser build
+// has no threads (starting one fails, and the work is done in line): there a
+// standard thread holds nothing after its join.
 struct WorkerThread::State {
     std::thread thread;
 };
