@@ -1,15 +1,16 @@
 # report-skips names every skipped test of a ctest run with its reason, and
 # counts the run's tests: here on a JUnit file as ctest writes one, with a
-# GoogleTest skip, a script's skip code, a passed test and a failed one.
+# GoogleTest skip, a parameterised one, a script's skip code, a passed test
+# and a failed one.
 #   cmake -DREPORT=.../report-skips -DWORK=... -P check_report_skips.cmake
 file(MAKE_DIRECTORY "${WORK}")
 set(junit "${WORK}/report-skips-check.xml")
 file(WRITE "${junit}" [=[<?xml version="1.0" encoding="UTF-8"?>
 <testsuite name="(empty)"
-	tests="4"
+	tests="5"
 	failures="1"
 	disabled="0"
-	skipped="2"
+	skipped="3"
 	hostname=""
 	time="0"
 	timestamp="2026-12-08T22:16:22"
@@ -30,6 +31,14 @@ no real logs beside the project &amp; &lt;no&gt; golden runs
 [  SKIPPED ] RealLogs.EveryLogIsRead
 </system-out>
 	</testcase>
+	<testcase name="Corpora/GoldenRun.WalkOfTheTree/benchlogs  # GetParam() = &quot;bench-logs&quot;" classname="Corpora/GoldenRun.WalkOfTheTree/benchlogs  # GetParam() = &quot;bench-logs&quot;" time="0.01" status="notrun">
+		<skipped message="SKIP_REGULAR_EXPRESSION_MATCHED"/>
+		<system-out>/src/tests/e2e/golden_runs_test.cpp:40: Skipped
+no bench-logs beside the project
+
+[  SKIPPED ] Corpora/GoldenRun.WalkOfTheTree/benchlogs (0 ms)
+</system-out>
+	</testcase>
 	<testcase name="Walk.Passes" classname="Walk.Passes" time="0.01" status="run">
 		<system-out>[       OK ] Walk.Passes (1 ms)
 </system-out>
@@ -48,11 +57,12 @@ not a skip: this test failed
 </testsuite>
 ]=])
 execute_process(COMMAND "${REPORT}" "${junit}" RESULT_VARIABLE status OUTPUT_VARIABLE report ERROR_VARIABLE report)
-set(expected "2 of 4 tests skipped:
+set(expected "3 of 5 tests skipped:
   RealLogs.EveryLogIsRead: no real logs beside the project & <no> golden runs
+  Corpora/GoldenRun.WalkOfTheTree/benchlogs: no bench-logs beside the project
   ManPage.RendersWithoutWarnings: check_manpage: groff not found, skipped
 ")
 if(NOT status EQUAL 0 OR NOT report STREQUAL expected)
   message(FATAL_ERROR "check_report_skips: report-skips printed (status ${status}):\n${report}\nexpected:\n${expected}")
 endif()
-message(STATUS "check_report_skips: both skips are named with their reasons")
+message(STATUS "check_report_skips: every skip is named with its reason")
