@@ -56,19 +56,12 @@ void wait(Bytes& out, uint32_t samples) {
     }
 }
 
-// The chip's 3-bit code has the sign in bit 2; a detune beyond +-3 is taken
-// as the nearest the chip has.
-int detune_code(int32_t detune) {
-    const int dt = std::clamp(static_cast<int>(detune), -3, 3);
-    return dt >= 0 ? dt : 4 - dt;
-}
-
 // One operator into the registers of channel 1; slot k's registers sit at
 // offset 4 * k. Each value is masked to its field's bits.
 void write_operator(Bytes& out, const FmOperator& op, size_t slot) {
     const auto at = static_cast<uint8_t>(slot * 4);
     // 0x30  -DDDMMMM  DT, MUL
-    write_reg(out, static_cast<uint8_t>(0x30 + at), detune_code(op.DT) << 4 | (op.MUL & 0x0F));
+    write_reg(out, static_cast<uint8_t>(0x30 + at), static_cast<int>(code_from_detune(op.DT)) << 4 | (op.MUL & 0x0F));
     // 0x40  -TTTTTTT  TL
     write_reg(out, static_cast<uint8_t>(0x40 + at), op.TL & 0x7F);
     // 0x50  RR-AAAAA  RS, AR
