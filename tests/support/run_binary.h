@@ -1,5 +1,5 @@
 #pragma once
-// Runs the built timbrex binary in a directory of a test's own and captures
+// Runs the built timbrex or timbrex-bank binary in a directory of a test's own and captures
 // what it prints, without a shell in between.
 
 #include <string>
@@ -32,6 +32,10 @@ struct RunLimits {
 
 RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
                       const RunLimits& limits = {});
+
+// The same for the built timbrex-bank binary.
+RunResult run_timbrex_bank(const std::string& directory, const std::vector<std::string>& arguments,
+                           const RunLimits& limits = {});
 
 // A fresh directory under the system's temporary directory, removed with its
 // contents when the object goes.

@@ -11,8 +11,8 @@
 
 #include "run_binary.h"
 
-#ifndef TIMBREX_BINARY
-#error "TIMBREX_BINARY must name the built timbrex executable"
+#if !defined(TIMBREX_BINARY) || !defined(TIMBREX_BANK_BINARY)
+#error "TIMBREX_BINARY and TIMBREX_BANK_BINARY must name the built executables"
 #endif
 
 namespace timbrex::testing {
@@ -53,10 +53,8 @@ bool apply_limits(const RunLimits& limits) {
     return true;
 }
 
-}  // namespace
-
-RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
-                      const RunLimits& limits) {
+RunResult run_binary(const std::string& program, const std::string& directory,
+                     const std::vector<std::string>& arguments, const RunLimits& limits) {
     // stderr goes to a file so that neither pipe can fill while the other is read.
     const std::string err_path = directory + "/.timbrex-stderr";
     int out_pipe[2];
@@ -72,8 +70,8 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
         if (!apply_limits(limits)) ::_exit(125);
         if (::chdir(directory.c_str()) != 0) ::_exit(126);
         std::vector<char*> argv;
-        std::string program = TIMBREX_BINARY;
-        argv.push_back(program.data());
+        std::string name = program;
+        argv.push_back(name.data());
         std::vector<std::string> copies(arguments);
         for (std::string& argument : copies) argv.push_back(argument.data());
         argv.push_back(nullptr);
@@ -93,6 +91,18 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
     if (err_fd >= 0) result.err = drain(err_fd);
     ::unlink(err_path.c_str());
     return result;
+}
+
+}  // namespace
+
+RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
+                      const RunLimits& limits) {
+    return run_binary(TIMBREX_BINARY, directory, arguments, limits);
+}
+
+RunResult run_timbrex_bank(const std::string& directory, const std::vector<std::string>& arguments,
+                           const RunLimits& limits) {
+    return run_binary(TIMBREX_BANK_BINARY, directory, arguments, limits);
 }
 
 TempDir::TempDir() {
