@@ -288,7 +288,7 @@ TEST(BankProgram, AFolderGivesItsPatchesInByteOrderAndSkipsTheRest) {
     const std::vector<Patch> voices = write_patches(dir / "loose", 6);
     auto put = [&](const std::string& path, size_t voice) { testing::write_file(dir / path, voices[voice].bytes); };
     put("kit/b.vpf", 0);
-    put("kit/B.vpf", 1);
+    put("kit/Z.vpf", 1);
     put("kit/a.VPF", 2);
     put("kit/notes.txt", 3);  // 42 bytes, yet no patch by its name
     put("kit/b.vpf.bak", 3);
@@ -300,7 +300,7 @@ TEST(BankProgram, AFolderGivesItsPatchesInByteOrderAndSkipsTheRest) {
     EXPECT_EQ(result.out, "timbrex-bank: 5 instruments written to 'bank.wopn'\n");
     EXPECT_EQ(result.err, "");
     expect_wopn_holds(dir / "bank.wopn", {{"first", voices[4].bytes},
-                                          {"B", voices[1].bytes},
+                                          {"Z", voices[1].bytes},
                                           {"a", voices[2].bytes},
                                           {"b", voices[0].bytes},
                                           {"last", voices[5].bytes}});

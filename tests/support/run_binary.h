@@ -10,7 +10,7 @@ namespace timbrex::testing {
 struct RunResult {
     std::string out;        // everything written to standard output, each line ending in "\n"
     std::string raw_out;    // the same as written, with the system's line ends
-    std::string err;        // everything written to standard error
+    std::string err;        // everything written to standard error, each line ending in "\n"
     int status = -1;        // exit status, or -1 if the process did not exit normally
     long peak_rss_kib = 0;  // the process's peak resident memory
 };

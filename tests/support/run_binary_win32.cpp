@@ -132,6 +132,7 @@ RunResult run_binary(const std::string& program, const std::string& directory,
     result.status = code >= kFirstExceptionCode ? -1 : static_cast<int>(code);
     result.peak_rss_kib = static_cast<long>(peak / 1024);
     result.out = without_carriage_returns(result.raw_out);
+    result.err = without_carriage_returns(result.err);
     return result;
 }
 
