@@ -112,6 +112,8 @@ export async function harvest(runtime, message, post) {
   if (input.args.length > 0) {
     freshFolders(runtime.FS, runtime.MEMFS, message.inputRoot, input.root, stats);
     instruments = runProgram(runtime, input.args);
+    // Whatever was read ahead and never opened goes with the input folder.
+    runtime.FS.unmount(message.inputRoot);
   }
   const timings = {
     openZipsMs: opened - started,

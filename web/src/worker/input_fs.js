@@ -8,6 +8,8 @@
 // READ_AHEAD_BYTES in all; each is let go once the program has read it.
 //
 // `FS` is the emscripten module's file system (see main.js).
+import { hasVgmSuffix } from '../harvest_plan.js';
+
 const WHOLE_FILE_BYTES = 256 * 2 ** 20;
 const READ_AHEAD_BYTES = 256 * 2 ** 20;
 // emscripten's errno numbers (WASI's).
@@ -129,18 +131,19 @@ export function makeInputFs(FS, stats) {
   return { mount: (mount) => createNode(null, '/', mount.opts.tree) };
 }
 
-// Reads the tree's dropped files ahead (see above), into their `readAhead`.
+// Reads the tree's dropped logs ahead (see above), into their `readAhead`.
 export async function readAhead(tree) {
   const files = [];
   let bytes = 0;
-  const visit = (node) => {
+  // (Map's forEach passes each child with its name.)
+  const visit = (node, name) => {
     if (node.children) node.children.forEach(visit);
-    else if (node.file && bytes + node.file.size <= READ_AHEAD_BYTES) {
+    else if (node.file && hasVgmSuffix(name) && bytes + node.file.size <= READ_AHEAD_BYTES) {
       files.push(node);
       bytes += node.file.size;
     }
   };
-  visit(tree);
+  visit(tree, '');
   const read = await Promise.all(files.map((node) => node.file.arrayBuffer().catch(() => null)));
   read.forEach((buffer, i) => {
     if (buffer) files[i].readAhead = new Uint8Array(buffer);
