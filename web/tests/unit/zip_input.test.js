@@ -1,10 +1,11 @@
-// Zips opened as folders: the reader's directory, entries and refusals, and
-// the tree the harvest walks.
+// Zips opened as folders: the reader's directory, entries and refusals, the
+// tree the harvest walks, and which of its files are read ahead.
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import { deflateSync } from 'fflate';
 import { ZipError, entryPath, listZip, readEntry } from '../../src/worker/zip_reader.js';
 import { buildInputTree, countLogs, zipArguments } from '../../src/worker/input_tree.js';
+import { readAhead } from '../../src/worker/input_fs.js';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -252,4 +253,22 @@ test('a zip becomes a folder of its name, its entries placed as unpacking would'
     '/input/set/a.vgm',
     '/input/set/pack.zip/*',
   ]);
+});
+
+test('only logs are read ahead, as far as the walk will read them', async () => {
+  const file = (text) => ({ file: new Blob([text]), size: text.length });
+  const log = file('a log');
+  const notes = file('liner notes');
+  const inner = file('another log');
+  const tree = {
+    children: new Map([
+      ['a.VGZ', log],
+      ['notes.txt', notes],
+      ['sub', { children: new Map([['b.vgm', inner]]) }],
+    ]),
+  };
+  await readAhead(tree);
+  assert.equal(decoder.decode(log.readAhead), 'a log');
+  assert.equal(decoder.decode(inner.readAhead), 'another log');
+  assert.equal(notes.readAhead, undefined);
 });
