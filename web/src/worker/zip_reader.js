@@ -10,6 +10,7 @@ export const ZIP_LIMITS = { totalBytes: 2 ** 30, entries: 100000 };
 // The central directory is read in one piece; a real one is far smaller.
 const MOST_DIRECTORY_BYTES = 64 * 2 ** 20;
 const PIECE_BYTES = 2 ** 20;
+const MOST_DEFLATE_RATIO = 1032;
 
 const END_RECORD = 0x06054b50;
 const ZIP64_LOCATOR = 0x07064b50;
@@ -181,6 +182,10 @@ export function readEntry(size, readAt, entry) {
   need(u32(header, 0) === LOCAL_HEADER, 'a damaged entry');
   const dataAt = entry.localAt + 30 + u16(header, 26) + u16(header, 28);
   need(dataAt + entry.compressedSize <= size, 'a damaged entry');
+  // Deflate gives at most 1,032 bytes for one, stored data its own size: a
+  // larger claim is false, and its buffer is never made.
+  const most = entry.method === STORED ? entry.compressedSize : entry.compressedSize * MOST_DEFLATE_RATIO + 1024;
+  need(entry.size <= most, 'it claims more than its packed bytes can hold');
   const out = new Uint8Array(entry.size);
   let filled = 0;
   const take = (piece) => {
