@@ -127,6 +127,18 @@ function line(x1, y1, x2, y2, attributes) {
   return `<line x1="${x1}" y1="${y1}" x2="${x2}" y2="${y2}" ${attributes}/>`;
 }
 
+// An arrowhead with its tip at (x, y), pointing along (dx, dy). Drawn as a
+// path of its own rather than an SVG marker: a marker needs an id, and a
+// page of diagrams would repeat it.
+function arrowhead(x, y, dx, dy) {
+  const length = Math.hypot(dx, dy) || 1;
+  const [ux, uy] = [dx / length, dy / length];
+  const round = (v) => Math.round(v * 100) / 100;
+  const back = [x - 5 * ux, y - 5 * uy];
+  const corner = (side) => `${round(back[0] - side * 2.5 * uy)} ${round(back[1] + side * 2.5 * ux)}`;
+  return `<path class="arrowhead" d="M${round(x)} ${round(y)}L${corner(1)}L${corner(-1)}z"/>`;
+}
+
 // The diagram as SVG text: one <g data-op> box per operator (data-carrier
 // on the carriers), one <line data-from data-to> per modulation, one
 // <line data-output> from each carrier, and the feedback loop on operator 1.
@@ -137,12 +149,14 @@ export function algorithmSvg(alg, fb) {
   const loopTop = one.y - 9;
   parts.push(
     `<path class="feedback" data-feedback="${fb}" d="M${one.x + BOX_W} ${one.y + BOX_H / 2} h5 V${loopTop} ` +
-      `H${one.x - 5} V${one.y + BOX_H / 2} h5" fill="none" marker-end="url(#arrow)"/>`,
+      `H${one.x - 5} V${one.y + BOX_H / 2} h4" fill="none"/>`,
+    arrowhead(one.x, one.y + BOX_H / 2, 1, 0),
   );
   parts.push(`<text class="fb-label" x="${one.x + BOX_W / 2}" y="${loopTop - 3}" text-anchor="middle">FB ${fb}</text>`);
   for (const e of layout.edges) {
     parts.push(
-      line(e.x1, e.y1, e.x2 - 2, e.y2, `class="mod" data-from="${e.from}" data-to="${e.to}" marker-end="url(#arrow)"`),
+      line(e.x1, e.y1, e.x2 - 4, e.y2, `class="mod" data-from="${e.from}" data-to="${e.to}"`),
+      arrowhead(e.x2, e.y2, e.x2 - e.x1, e.y2 - e.y1),
     );
   }
   for (const o of layout.outputs) {
@@ -156,14 +170,15 @@ export function algorithmSvg(alg, fb) {
     );
   }
   parts.push(`<circle cx="${layout.outX}" cy="${layout.outY}" r="3" class="sum"/>`);
-  parts.push(line(layout.outX, layout.outY, layout.outX + 16, layout.outY, 'class="out" marker-end="url(#arrow)"'));
+  parts.push(
+    line(layout.outX, layout.outY, layout.outX + 16, layout.outY, 'class="out"'),
+    arrowhead(layout.outX + 20, layout.outY, 1, 0),
+  );
   const carriers = ALGORITHMS[alg & 7].carriers.join(', ');
   return (
     `<svg xmlns="http://www.w3.org/2000/svg" class="algorithm" data-alg="${alg & 7}" role="img" ` +
     `viewBox="0 0 ${layout.width} ${layout.height}" width="${layout.width}" height="${layout.height}">` +
     `<title>Algorithm ${alg & 7}: carriers ${carriers}; feedback ${fb} on operator 1</title>` +
-    '<defs><marker id="arrow" viewBox="0 0 6 6" refX="5" refY="3" markerWidth="5" markerHeight="5" orient="auto">' +
-    '<path d="M0 0L6 3L0 6z" class="arrowhead"/></marker></defs>' +
     parts.join('') +
     '</svg>'
   );
