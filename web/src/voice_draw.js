@@ -430,6 +430,14 @@ export function envelopePoints(op, count, options) {
   return points;
 }
 
+// The points a polyline needs: inside a run of equal levels only its ends
+// (a held sustain or silence draws the same line from two points as from a hundred).
+export function withoutFlatRuns(points) {
+  return points.filter(
+    (p, i) => i === 0 || i === points.length - 1 || p.db !== points[i - 1].db || p.db !== points[i + 1].db,
+  );
+}
+
 const ENVELOPE_W = 280;
 const ENVELOPE_H = 120;
 const PAD = { left: 30, right: 6, top: 6, bottom: 18 };
@@ -457,9 +465,17 @@ export function envelopeSvg(voice, options) {
       `<text class="axis" x="${x(opts.holdSeconds)}" y="${ENVELOPE_H - 4}" text-anchor="middle">key off</text>` +
       `<text class="axis" x="${x(opts.seconds)}" y="${ENVELOPE_H - 4}" text-anchor="end">${opts.seconds} s</text>`,
   );
+  // The four curves share their times and many of their levels: each
+  // coordinate is made text once.
+  const texts = new Map();
+  const text = (key, make) => {
+    let t = texts.get(key);
+    if (t === undefined) texts.set(key, (t = String(make())));
+    return t;
+  };
   for (const op of voice.operators) {
-    const points = envelopePoints(op, 200, opts)
-      .map((p) => `${x(p.t)},${y(p.db)}`)
+    const points = withoutFlatRuns(envelopePoints(op, 200, opts))
+      .map((p) => `${text(p.t, () => x(p.t))},${text(`y${p.db}`, () => y(p.db))}`)
       .join(' ');
     parts.push(`<polyline class="env op${op.number}" data-op="${op.number}" points="${points}"/>`);
   }

@@ -132,3 +132,20 @@ test('the sum of steps before an update equals the steps counted one by one', ()
     }
   }
 });
+
+test('a drawn curve drops the inner points of a run of equal levels and keeps every change', () => {
+  const points = [-96, -10, -5, 0, 0, 0, 0, -3, -3, -3, -6].map((db, t) => ({ t, db }));
+  assert.deepEqual(
+    Draw.withoutFlatRuns(points).map((p) => p.t),
+    [0, 1, 2, 3, 6, 7, 9, 10],
+  );
+  // A held note at full level and silence after the key-off: each a line of two points.
+  const flat = Draw.envelopePoints(op({ AR: 31, DR: 0, RR: 15 }), 200);
+  const drawn = Draw.withoutFlatRuns(flat);
+  assert.ok(drawn.length < 20, `${drawn.length} points`);
+  for (const p of flat) {
+    const before = drawn.filter((d) => d.t <= p.t).pop();
+    const after = drawn.find((d) => d.t >= p.t);
+    assert.ok(before.db === p.db || after.db === p.db, `t ${p.t}`);
+  }
+});
