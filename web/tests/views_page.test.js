@@ -322,6 +322,55 @@ test('Cancel stops a harvest in progress and leaves the page usable', async () =
   assert.equal(await page.evaluate(() => window.timbrexPage.state.instruments.length), 5);
 });
 
+// Every visible border against what is behind it, and every text against its
+// background, as WCAG computes contrast; returns what falls short.
+function lowContrast() {
+  const rgb = (color) => (color.match(/[\d.]+/g) || []).map(Number);
+  const luminance = ([r, g, b]) => {
+    const channel = (c) => (c / 255 <= 0.03928 ? c / 255 / 12.92 : ((c / 255 + 0.055) / 1.055) ** 2.4);
+    return 0.2126 * channel(r) + 0.7152 * channel(g) + 0.0722 * channel(b);
+  };
+  const ratio = (a, b) => {
+    const [light, dark] = [luminance(a), luminance(b)].sort((x, y) => y - x);
+    return (light + 0.05) / (dark + 0.05);
+  };
+  // The first opaque background at or above an element.
+  const behind = (element) => {
+    for (let e = element; e; e = e.parentElement) {
+      const color = rgb(getComputedStyle(e).backgroundColor);
+      if (color.length === 3 || color[3] > 0) return color.slice(0, 3);
+    }
+    return [255, 255, 255];
+  };
+  const faults = [];
+  for (const e of document.querySelectorAll('body *')) {
+    if (e.closest('svg') || e.getClientRects().length === 0) continue;
+    const style = getComputedStyle(e);
+    if (style.visibility === 'hidden' || e.closest('.visually-hidden')) continue;
+    const name = `${e.tagName.toLowerCase()}${e.id ? '#' + e.id : ''}.${e.className}`;
+    if (parseFloat(style.borderTopWidth) > 0 && style.borderTopStyle !== 'none') {
+      const r = ratio(rgb(style.borderTopColor), behind(e.parentElement));
+      if (r < 3) faults.push(`${name} border ${r.toFixed(2)}:1`);
+    }
+    const text = [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim());
+    if (text && !e.disabled) {
+      const r = ratio(rgb(style.color), behind(e));
+      if (r < 4.5) faults.push(`${name} text ${r.toFixed(2)}:1`);
+    }
+  }
+  return faults;
+}
+
+test('every border is at 3:1 and every text at 4.5:1 against its background, in both views and a card', async () => {
+  await openPage();
+  await harvestFiles([demo]);
+  assert.deepEqual(await page.evaluate(lowContrast), [], 'cards view');
+  await chooseView('list');
+  assert.deepEqual(await page.evaluate(lowContrast), [], 'list view');
+  await page.click('#list-rows button.open');
+  assert.deepEqual(await page.evaluate(lowContrast), [], 'a card opened from the list');
+});
+
 // Presses Tab until `matches(activeElement)` holds; fails after `most` presses.
 async function tabTo(description, matches, most = 80) {
   for (let i = 0; i < most; ++i) {
