@@ -13,6 +13,8 @@ const $ = (id) => document.getElementById(id);
 export function createListView({ onOpen, onSort }) {
   const head = $('list-head');
   const rows = $('list-rows');
+  let width = 0;
+  let measured = 0;
   const before = element('tr', 'spacer');
   const after = element('tr', 'spacer');
   before.setAttribute('aria-hidden', 'true');
@@ -60,8 +62,17 @@ export function createListView({ onOpen, onSort }) {
       after.style.height = `${bottom}px`;
     },
     render: renderRow,
-    layout: () => ({ columns: 1, rowHeight: 36 }),
-    measure: (elements) => Math.max(0, ...elements.map((e) => e.offsetHeight)),
+    layout: () => {
+      width = rows.clientWidth;
+      return { columns: 1, rowHeight: 36 };
+    },
+    // Rows are one line each: measured once per width, as reading a height
+    // makes the browser lay the page out there and then.
+    measure: (elements) => {
+      if (elements.length === 0 || measured === width) return 0;
+      measured = width;
+      return elements[0].offsetHeight;
+    },
     keep: 200,
     overscan: 4,
   });
@@ -84,7 +95,10 @@ export function createListView({ onOpen, onSort }) {
 
   return {
     show: (shown) => window_.show(shown),
-    clear: () => window_.clear(),
+    clear: () => {
+      measured = 0;
+      window_.clear();
+    },
     update: () => window_.update(),
     // Marks the sorted column for screen readers and the eye.
     markSort(key, descending) {

@@ -28,6 +28,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
     logsTotal: 0,
     lines: [],
     harvested: false,
+    listed: false,
     finished: false,
     cancelled: false,
     view: 'cards',
@@ -77,6 +78,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
       logsTotal: plan.logs,
       lines: [],
       harvested: false,
+      listed: false,
       finished: false,
       cancelled: false,
     });
@@ -142,27 +144,31 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
 
   function finish(instruments) {
     state.instruments = instruments.map((instrument, group) => {
-      const voice = instrument.bytes ? decodeVoice(instrument.bytes) : null;
-      const source = displayPath(instrument.sourcePath);
-      Object.assign(instrument, { group, voice, source });
-      instrument.searchText = searchText(instrument);
+      instrument.group = group;
+      instrument.voice = instrument.bytes ? decodeVoice(instrument.bytes) : null;
+      instrument.source = displayPath(instrument.sourcePath);
       return instrument;
     });
     state.harvested = true;
     $('cancel').hidden = true;
     setStage('Finished');
-    fillFilters();
+    // The first screen first; the filters' lists and the search text in a task after it.
+    setTimeout(() => {
+      for (const instrument of state.instruments) instrument.searchText = searchText(instrument);
+      fillFilters();
+      state.listed = true;
+      // Nothing to draw in view (the list, or cards below the fold): on screen now.
+      if (!document.querySelector('#cards .card.pending')) onScreen();
+    }, 0);
     $('results').hidden = false;
     $('skip-to-results').hidden = false;
     showInstruments();
     updateProgress();
-    // Nothing to draw in view (the list, or cards below the fold): on screen now.
-    if (!document.querySelector('#cards .card.pending')) onScreen();
   }
 
   // The results are on screen (in the cards view, the first screen's cards drawn).
   function onScreen() {
-    if (!state.harvested || state.finished) return;
+    if (!state.listed || state.finished) return;
     state.finished = true;
     updateProgress();
   }
