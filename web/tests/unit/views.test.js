@@ -78,6 +78,17 @@ test('every column sorts both ways, ties in file order, unsaved files last', () 
       assert.ok(column.compare(a, b) > 0 || (column.compare(a, b) === 0 && a.group < b.group), `${sort} down`);
     }
   }
+  // Sources in the byte order of the command line's listing: 'Z' before 'a', 'z' before 'é'.
+  const named = ['é.vgz', 'a.vgz', 'Z.vgz', 'z.vgz', 'a.vgz'].map((source, group) => ({
+    group,
+    fileName: `${group}.vpf`,
+    source,
+    voice: null,
+  }));
+  assert.deepEqual(
+    shownInstruments(named, { sort: 'source' }).map((i) => i.group),
+    [2, 1, 4, 3, 0],
+  );
   assert.deepEqual(
     COLUMNS.map((c) => c.text(instruments[0])),
     ['song_0.vpf', 'b/Song.vgz', '4', '7', '2 4'],
