@@ -28,10 +28,21 @@ struct RunLimits {
     bool unprivileged = false;
     // The child's address space in KiB (RLIMIT_AS), as `ulimit -v` sets it; 0 for none.
     long address_space_kib = 0;
+    // The number of CPUs the child may run on, the first of those the tests
+    // may use, so that the program starts that many workers; 0 leaves them
+    // all. The run fails with status 125 if fewer are there.
+    int cpus = 0;
 };
 
 RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
                       const RunLimits& limits = {});
+
+// The same run made by the driver's run_harvest with `threads` workers in a
+// child process forked from the test, for a thread count the CPUs the tests
+// may use would not give the binary. The child starts with the test's own
+// address space, which an address-space limit must allow for. POSIX only.
+RunResult run_harvest_in_child(const std::string& directory, const std::vector<std::string>& arguments,
+                               unsigned threads, const RunLimits& limits = {});
 
 // A fresh directory under the system's temporary directory, removed with its
 // contents when the object goes.

@@ -159,4 +159,12 @@ TempDir::TempDir() {
     throw std::runtime_error("cannot create a temporary directory under " + parent);
 }
 
+// Windows has no fork: the tests that need a child of their own skip there.
+RunResult run_harvest_in_child(const std::string& /*directory*/, const std::vector<std::string>& /*arguments*/,
+                               unsigned /*threads*/, const RunLimits& /*limits*/) {
+    RunResult result;
+    result.err = "no fork on Windows";
+    return result;
+}
+
 }  // namespace timbrex::testing
