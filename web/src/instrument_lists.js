@@ -128,10 +128,13 @@ export function createCardsView({ shell, fill, onDrawn }) {
   let measured = 0;
 
   let width = 0;
+  let shownTemplate = '';
   const layout = () => {
     width = list.clientWidth;
     columns = width > 480 ? Math.max(1, Math.floor((width + GAP) / (MIN_WIDTH + GAP))) : 1;
-    list.style.gridTemplateColumns = `repeat(${columns}, minmax(0, 1fr))`;
+    const template = `repeat(${columns}, minmax(0, 1fr))`;
+    // Set only when it changes: a style set while scrolling makes the browser lay the grid out again.
+    if (template !== shownTemplate) list.style.gridTemplateColumns = shownTemplate = template;
     return { columns, rowHeight: 800 };
   };
 
