@@ -1,5 +1,5 @@
 #pragma once
-// Runs the built timbrex binary in a directory of a test's own and captures
+// Runs the built timbrex or timbrex-bank binary in a directory of a test's own and captures
 // what it prints, without a shell in between.
 
 #include <string>
@@ -10,7 +10,7 @@ namespace timbrex::testing {
 struct RunResult {
     std::string out;        // everything written to standard output, each line ending in "\n"
     std::string raw_out;    // the same as written, with the system's line ends
-    std::string err;        // everything written to standard error
+    std::string err;        // everything written to standard error, each line ending in "\n"
     int status = -1;        // exit status, or -1 if the process did not exit normally
     long peak_rss_kib = 0;  // the process's peak resident memory
 };
@@ -43,6 +43,10 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
 // address space, which an address-space limit must allow for. POSIX only.
 RunResult run_harvest_in_child(const std::string& directory, const std::vector<std::string>& arguments,
                                unsigned threads, const RunLimits& limits = {});
+
+// The same for the built timbrex-bank binary.
+RunResult run_timbrex_bank(const std::string& directory, const std::vector<std::string>& arguments,
+                           const RunLimits& limits = {});
 
 // A fresh directory under the system's temporary directory, removed with its
 // contents when the object goes.

@@ -15,8 +15,8 @@
 #include "driver/program.h"
 #include "run_binary.h"
 
-#ifndef TIMBREX_BINARY
-#error "TIMBREX_BINARY must name the built timbrex executable"
+#if !defined(TIMBREX_BINARY) || !defined(TIMBREX_BANK_BINARY)
+#error "TIMBREX_BINARY and TIMBREX_BANK_BINARY must name the built executables"
 #endif
 
 namespace timbrex::testing {
@@ -115,20 +115,31 @@ RunResult run_child(const std::string& directory, const RunLimits& limits, const
     return result;
 }
 
+// Runs `program` with `arguments` in a child process, as run_child does.
+RunResult run_binary(const std::string& program, const std::string& directory,
+                     const std::vector<std::string>& arguments, const RunLimits& limits) {
+    return run_child(directory, limits, [&program, &arguments] {
+        std::vector<char*> argv;
+        std::string name = program;
+        argv.push_back(name.data());
+        std::vector<std::string> copies(arguments);
+        for (std::string& argument : copies) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        ::execv(name.c_str(), argv.data());
+        return 127;
+    });
+}
+
 }  // namespace
 
 RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
                       const RunLimits& limits) {
-    return run_child(directory, limits, [&arguments] {
-        std::vector<char*> argv;
-        std::string program = TIMBREX_BINARY;
-        argv.push_back(program.data());
-        std::vector<std::string> copies(arguments);
-        for (std::string& argument : copies) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        return 127;
-    });
+    return run_binary(TIMBREX_BINARY, directory, arguments, limits);
+}
+
+RunResult run_timbrex_bank(const std::string& directory, const std::vector<std::string>& arguments,
+                           const RunLimits& limits) {
+    return run_binary(TIMBREX_BANK_BINARY, directory, arguments, limits);
 }
 
 RunResult run_harvest_in_child(const std::string& directory, const std::vector<std::string>& arguments,

@@ -64,8 +64,9 @@ export function cardShell(instrument, idPrefix = 'card') {
 }
 
 // `saveBlob(bytes, name, type)` downloads; `previewControls(instrument)`
-// gives the element that plays it.
-export function fillCard(card, instrument, { saveBlob, previewControls }) {
+// gives the element that plays it; `bankControls(instrument)`, the buttons
+// of its bank formats.
+export function fillCard(card, instrument, { saveBlob, previewControls, bankControls }) {
   if (!instrument.voice) return;
   card.append(drawings(instrument.voice), parameterTable(instrument.voice));
   card.append(element('p', 'hex', hexBytes(instrument.bytes)));
@@ -73,7 +74,7 @@ export function fillCard(card, instrument, { saveBlob, previewControls }) {
   const download = button('', 'Download .vpf');
   download.setAttribute('aria-label', `Download ${instrument.fileName}`);
   download.addEventListener('click', () => saveBlob(instrument.bytes, instrument.fileName, 'application/octet-stream'));
-  actions.append(download);
+  actions.append(download, ...(bankControls ? bankControls(instrument) : []));
   card.append(actions, previewControls(instrument));
 }
 

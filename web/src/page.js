@@ -16,10 +16,11 @@ const $ = (id) => document.getElementById(id);
 // Wires the page's controls. `workerSource`: the worker's script as text;
 // `preview`: {controls(instrument), onWorkerMessage(message)};
 // `saveBlob(bytes, name, type)` and `buildZip(instruments)` make the
-// downloads. Returns the page's state, which the caller may watch: `shown`
+// downloads; `banks` (bank_downloads.js) the bank formats' ones. Returns
+// the page's state, which the caller may watch: `shown`
 // is the array of instruments the views show, in their order; `finished`
 // turns true when the harvest is over and its first screen drawn.
-export function startPage({ workerSource, preview, saveBlob, buildZip }) {
+export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) {
   const state = {
     worker: null,
     instruments: [],
@@ -34,7 +35,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
     view: 'cards',
     descending: false,
   };
-  const cardOptions = { saveBlob, previewControls: preview.controls };
+  const cardOptions = { saveBlob, previewControls: preview.controls, bankControls: banks.cardControls };
   const cards = createCardsView({
     shell: (instrument) => cardShell(instrument),
     fill: (card, instrument) => fillCard(card, instrument, cardOptions),
@@ -56,6 +57,9 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
         break;
       case 'preview':
         preview.onWorkerMessage(message);
+        break;
+      case 'bank':
+        banks.onWorkerMessage(message);
         break;
       default:
         // 'ready' and the program's diagnostics need nothing from the page.
@@ -241,9 +245,11 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
     }
     $('card-dialog-close').addEventListener('click', () => $('card-dialog').close());
     $('card-dialog').addEventListener('close', () => $('card-dialog-body').replaceChildren());
-    $('download-all').addEventListener('click', () =>
-      saveBlob(buildZip(state.instruments), 'timbrex-instruments.zip', 'application/zip'),
-    );
+    $('download-all').addEventListener('click', () => {
+      const format = $('download-format').value;
+      if (format === 'vpf') saveBlob(buildZip(state.instruments), 'timbrex-instruments.zip', 'application/zip');
+      else banks.download(format, 'timbrex-instruments', state.instruments);
+    });
     // Skip links move the focus too, so the next Tab goes on from there.
     for (const link of document.querySelectorAll('a.skip-link')) {
       link.addEventListener('click', (event) => {
