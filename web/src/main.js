@@ -11,7 +11,12 @@ import { startPage } from './page.js';
 // download, which a test may replace to catch the saved bytes.
 const testHooks = { saveBlob };
 const save = (bytes, name, type) => testHooks.saveBlob(bytes, name, type);
-const preview = createPreview({ currentWorker: () => state.worker, saveBlob: save });
+const loudness = document.getElementById('match-loudness');
+const preview = createPreview({
+  currentWorker: () => state.worker,
+  saveBlob: save,
+  matchLoudness: () => loudness.checked,
+});
 const state = startPage({ workerSource, preview, saveBlob: save, buildZip });
 window.timbrexPage = Object.assign(testHooks, {
   state,
