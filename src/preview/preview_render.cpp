@@ -100,13 +100,15 @@ RenderResult render_preview(const VoiceFileBytes& voice, int midi_note, const Pr
     std::vector<int16_t>& samples = result.samples;
     samples.reserve(size_t{limit} * 2);
     if (!play_scaled(player, std::min(cut.hold_samples, limit), gain, samples)) return failure(player.error());
-    // The release, 10 ms at a time, until a stretch of it is quiet.
+    // The release, 10 ms at a time, until a whole 10 ms of it is quiet. A
+    // shorter stretch at the limit does not count: the fade-out then makes
+    // the last 10 ms quiet.
     bool ended = false;
-    for (uint32_t frames = std::min(cut.hold_samples, limit); frames < limit && !ended;) {
-        const uint32_t step = std::min(kQuietFrames, limit - frames);
+    for (uint32_t done = std::min(cut.hold_samples, limit); done < limit && !ended;) {
+        const uint32_t step = std::min(kQuietFrames, limit - done);
         if (!play_scaled(player, step, gain, samples)) return failure(player.error());
-        ended = quiet(samples, frames, step);
-        frames += step;
+        ended = step == kQuietFrames && quiet(samples, done, kQuietFrames);
+        done += step;
     }
     if (ended) {
         fade_to_zero(samples);
