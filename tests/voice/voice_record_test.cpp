@@ -14,6 +14,15 @@ TEST(Detune, ChipCodesMapToSignedDetune) {
     for (unsigned code = 0; code < 8; ++code) EXPECT_EQ(detune_from_code(code), expected[code]) << "code " << code;
 }
 
+TEST(Detune, SignedDetuneMapsToTheChipsCodeNeverMinusZero) {
+    // -5 .. +5: beyond +-3 the nearest detune the chip has.
+    const unsigned expected[11] = {7, 7, 7, 6, 5, 0, 1, 2, 3, 3, 3};
+    for (int32_t dt = -5; dt <= 5; ++dt) EXPECT_EQ(code_from_detune(dt), expected[dt + 5]) << "DT " << dt;
+    for (unsigned code : {0u, 1u, 2u, 3u, 5u, 6u, 7u}) {
+        EXPECT_EQ(code_from_detune(detune_from_code(code)), code) << "code " << code;
+    }
+}
+
 TEST(CarrierMask, FollowsTheAlgorithmTable) {
     const unsigned expected[8] = {8, 8, 8, 8, 12, 14, 14, 15};
     for (int alg = 0; alg < 8; ++alg) EXPECT_EQ(carrier_mask(alg), expected[alg]) << "ALG " << alg;
