@@ -190,8 +190,8 @@ export function createPreview({ currentWorker, saveBlob, matchLoudness = () => f
     for (const { note, black } of notes) {
       const k = button(black ? 'key black' : 'key white', '');
       k.tabIndex = note === Audio.FIRST_NOTE ? 0 : -1;
-      if (black)
-        k.style.left = `calc(${(100 * whiteIndex) / whites}% - 0.825em)`; // half its width, centred on the line between white keys
+      // A black key is centred on the line between two white keys: half its width left of it.
+      if (black) k.style.left = `calc(${(100 * whiteIndex) / whites}% - 0.825em)`;
       else whiteIndex += 1;
       keyboardTemplate.append(k);
     }
