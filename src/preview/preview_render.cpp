@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "preview/preview_tail.h"
+
 namespace timbrex::preview {
 
 namespace {
@@ -18,42 +20,102 @@ using EmuPtr = std::unique_ptr<Music_Emu, EmuDeleter>;
 // this many frames keep it small on every platform.
 constexpr uint32_t kChunkFrames = 8192;
 
+// One log played from its start, a stretch of frames at a time.
+class LogPlayer {
+   public:
+    // libgme keeps a pointer to the log's bytes rather than a copy: `log`
+    // must outlive the player.
+    explicit LogPlayer(const std::vector<uint8_t>& log) {
+        Music_Emu* raw = nullptr;
+        if ((error_ = gme_open_data(log.data(), static_cast<long>(log.size()), &raw, kSampleRate))) return;
+        emu_.reset(raw);
+        // Without this the player drops the silence before a slow attack and
+        // the samples no longer line up with the log's time.
+        gme_ignore_silence(emu_.get(), 1);
+        error_ = gme_start_track(emu_.get(), 0);
+    }
+
+    // libgme's reason when it refused the log or failed to play, else null.
+    gme_err_t error() const { return error_; }
+
+    // The next `frames` frames appended to `out`; false (and error() set)
+    // when libgme failed.
+    bool play(uint32_t frames, std::vector<int16_t>& out) {
+        for (uint32_t done = 0; done < frames && !error_;) {
+            const uint32_t step = std::min(frames - done, kChunkFrames);
+            const size_t at = out.size();
+            out.resize(at + size_t{step} * 2);
+            error_ = gme_play(emu_.get(), static_cast<int>(step * 2), out.data() + at);
+            done += step;
+        }
+        return !error_;
+    }
+
+   private:
+    EmuPtr emu_;
+    gme_err_t error_ = nullptr;
+};
+
 RenderResult failure(const char* error) {
     RenderResult result;
     result.error = error;
     return result;
 }
 
+// The gain that brings the first second of the note held to kMatchedRms.
+double matched_gain(const VoiceFileBytes& voice, int midi_note) {
+    const RenderResult held = render_log(preview_log(voice, midi_note, {kLoudnessFrames, 0}), kLoudnessFrames);
+    return held.error.empty() ? loudness_gain(held.samples, kMatchedRms) : 1.0;
+}
+
+// The next `frames` frames of `player` appended to `out`, times `gain`.
+bool play_scaled(LogPlayer& player, uint32_t frames, double gain, std::vector<int16_t>& out) {
+    std::vector<int16_t> part;
+    if (!player.play(frames, part)) return false;
+    scale(part, gain);
+    out.insert(out.end(), part.begin(), part.end());
+    return true;
+}
+
 }  // namespace
 
 RenderResult render_log(const std::vector<uint8_t>& log, uint32_t frames) {
-    Music_Emu* raw = nullptr;
-    // libgme keeps a pointer to the log's bytes rather than a copy: `log`
-    // outlives the player here.
-    if (gme_err_t error = gme_open_data(log.data(), static_cast<long>(log.size()), &raw, kSampleRate)) {
-        return failure(error);
-    }
-    const EmuPtr emu(raw);
-    // Without this the player drops the silence before a slow attack and
-    // the samples no longer line up with the log's time.
-    gme_ignore_silence(emu.get(), 1);
-    if (gme_err_t error = gme_start_track(emu.get(), 0)) return failure(error);
-
+    LogPlayer player(log);
     RenderResult result;
-    result.samples.resize(static_cast<size_t>(frames) * 2);
-    for (uint32_t done = 0; done < frames;) {
-        const uint32_t step = std::min(frames - done, kChunkFrames);
-        if (gme_err_t error =
-                gme_play(emu.get(), static_cast<int>(step * 2), result.samples.data() + size_t{done} * 2)) {
-            return failure(error);
-        }
-        done += step;
-    }
+    result.samples.reserve(size_t{frames} * 2);
+    if (player.error() || !player.play(frames, result.samples)) return failure(player.error());
     return result;
 }
 
-RenderResult render_preview(const VoiceFileBytes& voice, int midi_note, const PreviewTiming& timing) {
-    return render_log(preview_log(voice, midi_note, timing), preview_samples(timing));
+RenderResult render_preview(const VoiceFileBytes& voice, int midi_note, const PreviewTiming& timing,
+                            const PreviewLevel& level) {
+    const PreviewTiming cut = clamped(timing);
+    const uint32_t limit = std::min(preview_samples(cut), kMaxPreviewSamples);
+    const double gain = level.match_loudness ? matched_gain(voice, midi_note) : 1.0;
+    const std::vector<uint8_t> log = preview_log(voice, midi_note, cut);
+    LogPlayer player(log);
+    if (player.error()) return failure(player.error());
+
+    RenderResult result;
+    std::vector<int16_t>& samples = result.samples;
+    samples.reserve(size_t{limit} * 2);
+    if (!play_scaled(player, std::min(cut.hold_samples, limit), gain, samples)) return failure(player.error());
+    // The release, 10 ms at a time, until a whole 10 ms of it is quiet. A
+    // shorter stretch at the limit does not count: the fade-out then makes
+    // the last 10 ms quiet.
+    bool ended = false;
+    for (uint32_t done = std::min(cut.hold_samples, limit); done < limit && !ended;) {
+        const uint32_t step = std::min(kQuietFrames, limit - done);
+        if (!play_scaled(player, step, gain, samples)) return failure(player.error());
+        ended = step == kQuietFrames && quiet(samples, done, kQuietFrames);
+        done += step;
+    }
+    if (ended) {
+        fade_to_zero(samples);
+    } else {
+        fade_out(samples);
+    }
+    return result;
 }
 
 }  // namespace timbrex::preview

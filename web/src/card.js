@@ -33,18 +33,26 @@ function drawings(voice) {
   return box;
 }
 
+// A card in two steps, so that a list of cards can show each at once and
+// draw it a little later: cardShell(instrument) gives the card with its
+// title, source and summary, and fillCard(card, instrument, options) adds
+// the drawings, the table, the bytes and the controls.
+//
 // `instrument`: {group, fileName, source, bytes, voice} (voice null when the
-// file could not be saved). `saveBlob(bytes, name, type)` downloads;
-// `previewControls(instrument)` gives the element that plays it;
-// `bankControls(instrument)`, the buttons of its bank formats.
-export function renderCard(instrument, { saveBlob, previewControls, bankControls }) {
+// file could not be saved). `idPrefix` keeps the ids of a second card of
+// the same instrument apart.
+export function cardShell(instrument, idPrefix = 'card') {
   const card = element('li', 'card');
   card.dataset.file = instrument.fileName;
+  card.dataset.group = String(instrument.group);
   card.dataset.source = instrument.source;
   const title = element('h3', '', instrument.fileName);
-  title.id = `card-${instrument.group}`;
+  title.id = `${idPrefix}-${instrument.group}`;
+  title.title = instrument.fileName;
   card.setAttribute('aria-labelledby', title.id);
-  card.append(title, element('p', 'source', `from ${instrument.source}`));
+  const source = element('p', 'source', `from ${instrument.source}`);
+  source.title = instrument.source;
+  card.append(title, source);
   if (!instrument.voice) {
     card.append(element('p', 'unsaved', 'This file could not be saved (see the printed lines).'));
     return card;
@@ -52,12 +60,27 @@ export function renderCard(instrument, { saveBlob, previewControls, bankControls
   const voice = instrument.voice;
   card.dataset.alg = String(voice.ALG);
   card.append(element('p', 'summary', `Algorithm ${voice.ALG}, feedback ${voice.FB}`));
-  card.append(drawings(voice), parameterTable(voice), element('p', 'hex', hexBytes(instrument.bytes)));
+  return card;
+}
+
+// `saveBlob(bytes, name, type)` downloads; `previewControls(instrument)`
+// gives the element that plays it; `bankControls(instrument)`, the buttons
+// of its bank formats.
+export function fillCard(card, instrument, { saveBlob, previewControls, bankControls }) {
+  if (!instrument.voice) return;
+  card.append(drawings(instrument.voice), parameterTable(instrument.voice));
+  card.append(element('p', 'hex', hexBytes(instrument.bytes)));
   const actions = element('div', 'actions');
   const download = button('', 'Download .vpf');
   download.setAttribute('aria-label', `Download ${instrument.fileName}`);
   download.addEventListener('click', () => saveBlob(instrument.bytes, instrument.fileName, 'application/octet-stream'));
   actions.append(download, ...(bankControls ? bankControls(instrument) : []));
   card.append(actions, previewControls(instrument));
+}
+
+// The whole card at once.
+export function renderCard(instrument, options) {
+  const card = cardShell(instrument, options.idPrefix);
+  fillCard(card, instrument, options);
   return card;
 }

@@ -12,7 +12,12 @@ import { createBankDownloads } from './bank_downloads.js';
 // download, which a test may replace to catch the saved bytes.
 const testHooks = { saveBlob };
 const save = (bytes, name, type) => testHooks.saveBlob(bytes, name, type);
-const preview = createPreview({ currentWorker: () => state.worker, saveBlob: save });
+const loudness = document.getElementById('match-loudness');
+const preview = createPreview({
+  currentWorker: () => state.worker,
+  saveBlob: save,
+  matchLoudness: () => loudness.checked,
+});
 const banks = createBankDownloads({
   currentWorker: () => state.worker,
   saveBlob: save,

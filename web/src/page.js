@@ -1,9 +1,12 @@
 // The page: takes logs from the pickers or a drop, runs the harvest in a
-// worker, shows its progress and printed lines, lists a card per instrument
-// and offers the files for download. Nothing here reads the logs itself.
+// worker, shows its progress and printed lines, lists the instruments (a
+// compact list or cards) and offers the files for download. Nothing here
+// reads the logs itself.
 import { decodeVoice } from './voice_draw.js';
 import { INPUT_ROOT, compareBytes, displayPath, isLogLine, planHarvest } from './harvest_plan.js';
-import { renderCard } from './card.js';
+import { count, searchText, shownInstruments } from './instrument_view.js';
+import { createCardsView, createListView } from './instrument_lists.js';
+import { cardShell, fillCard, renderCard } from './card.js';
 import { droppedItems } from './dropped_items.js';
 import { startWorker } from './harvest_worker.js';
 import { option } from './dom.js';
@@ -13,10 +16,32 @@ const $ = (id) => document.getElementById(id);
 // Wires the page's controls. `workerSource`: the worker's script as text;
 // `preview`: {controls(instrument), onWorkerMessage(message)};
 // `saveBlob(bytes, name, type)` and `buildZip(instruments)` make the
-// downloads; `banks` (bank_downloads.js) the bank formats' ones. Returns the
-// page's state, which the caller may watch.
+// downloads; `banks` (bank_downloads.js) the bank formats' ones. Returns
+// the page's state, which the caller may watch: `shown`
+// is the array of instruments the views show, in their order; `finished`
+// turns true when the harvest is over and its first screen drawn.
 export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) {
-  const state = { worker: null, instruments: [], logsDone: 0, logsTotal: 0, lines: [], finished: false };
+  const state = {
+    worker: null,
+    instruments: [],
+    shown: [],
+    logsDone: 0,
+    logsTotal: 0,
+    lines: [],
+    harvested: false,
+    listed: false,
+    finished: false,
+    cancelled: false,
+    view: 'cards',
+    descending: false,
+  };
+  const cardOptions = { saveBlob, previewControls: preview.controls, bankControls: banks.cardControls };
+  const cards = createCardsView({
+    shell: (instrument) => cardShell(instrument),
+    fill: (card, instrument) => fillCard(card, instrument, cardOptions),
+    onDrawn: () => onScreen(),
+  });
+  const list = createListView({ onOpen: openCard, onSort: sortByColumn });
 
   function onWorkerMessage(message) {
     switch (message.type) {
@@ -47,23 +72,58 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     }
   }
 
-  function harvest(items) {
-    const plan = planHarvest(items);
-    Object.assign(state, { instruments: [], logsDone: 0, logsTotal: plan.logs, lines: [], finished: false });
-    $('log').textContent = '';
-    $('results').hidden = true;
-    $('cards').textContent = '';
-    $('progress-area').hidden = false;
-    $('log-area').hidden = false;
-    updateProgress();
+  // A worker that harvests and renders the previews; a new one after a cancel.
+  function freshWorker() {
     if (state.worker) state.worker.terminate();
     state.worker = startWorker(workerSource, onWorkerMessage, showFailure);
+  }
+
+  function harvest(items) {
+    const plan = planHarvest(items);
+    Object.assign(state, {
+      instruments: [],
+      shown: [],
+      logsDone: 0,
+      logsTotal: plan.logs,
+      lines: [],
+      harvested: false,
+      listed: false,
+      finished: false,
+      cancelled: false,
+    });
+    $('log').textContent = '';
+    $('results').hidden = true;
+    $('skip-to-results').hidden = true;
+    cards.clear();
+    list.clear();
+    $('progress-area').hidden = false;
+    $('log-area').hidden = false;
+    $('cancel').hidden = false;
+    setStage('Reading logs');
+    updateProgress();
+    freshWorker();
     state.worker.postMessage({
       type: 'harvest',
       inputRoot: INPUT_ROOT,
       mounts: plan.mounts,
       arguments: plan.arguments,
     });
+  }
+
+  function cancel() {
+    if (state.harvested || state.cancelled) return;
+    state.cancelled = true;
+    freshWorker();
+    $('cancel').hidden = true;
+    setStage('Cancelled');
+    $('progress-text').textContent =
+      `Cancelled after ${state.logsDone} of ${count(Math.max(state.logsTotal, state.logsDone), 'log')}; ` +
+      'nothing was kept. Pick or drop logs to start again.';
+    $('drop-zone').focus();
+  }
+
+  function setStage(text) {
+    $('progress-label').textContent = text;
   }
 
   function addLine(text) {
@@ -79,25 +139,47 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     const total = Math.max(state.logsTotal, state.logsDone);
     $('progress').max = Math.max(1, total);
     $('progress').value = state.logsDone;
-    $('progress-text').textContent = state.finished
-      ? `${state.logsDone} of ${total} logs read; ${state.instruments.length} instruments.`
+    $('progress-text').textContent = state.harvested
+      ? `${state.logsDone} of ${total} logs read; ${count(state.instruments.length, 'instrument')}.`
       : `${state.logsDone} of ${total} logs read…`;
   }
 
   function showFailure(text) {
+    if (state.cancelled) return;
+    $('cancel').hidden = true;
+    setStage('Stopped');
     $('progress-text').textContent = `The harvest stopped: ${text}`;
   }
 
   function finish(instruments) {
     state.instruments = instruments.map((instrument, group) => {
-      const voice = instrument.bytes ? decodeVoice(instrument.bytes) : null;
-      return Object.assign(instrument, { group, voice, source: displayPath(instrument.sourcePath) });
+      instrument.group = group;
+      instrument.voice = instrument.bytes ? decodeVoice(instrument.bytes) : null;
+      instrument.source = displayPath(instrument.sourcePath);
+      return instrument;
     });
+    state.harvested = true;
+    $('cancel').hidden = true;
+    setStage('Finished');
+    // The first screen first; the filters' lists and the search text in a task after it.
+    setTimeout(() => {
+      for (const instrument of state.instruments) instrument.searchText = searchText(instrument);
+      fillFilters();
+      state.listed = true;
+      // Nothing to draw in view (the list, or cards below the fold): on screen now.
+      if (!document.querySelector('#cards .card.pending')) onScreen();
+    }, 0);
+    $('results').hidden = false;
+    $('skip-to-results').hidden = false;
+    showInstruments();
+    updateProgress();
+  }
+
+  // The results are on screen (in the cards view, the first screen's cards drawn).
+  function onScreen() {
+    if (!state.listed || state.finished) return;
     state.finished = true;
     updateProgress();
-    fillFilters();
-    showCards();
-    $('results').hidden = false;
   }
 
   function fillFilters() {
@@ -109,37 +191,80 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     $('filter-alg').replaceChildren(option('', 'all'), ...algorithms.map((a) => option(String(a), String(a))));
   }
 
-  function shownInstruments() {
-    const source = $('filter-source').value;
-    const alg = $('filter-alg').value;
-    const shown = state.instruments.filter(
-      (i) => (source === '' || i.source === source) && (alg === '' || (i.voice && String(i.voice.ALG) === alg)),
-    );
-    const sort = $('sort').value;
-    const byGroup = (a, b) => a.group - b.group;
-    const algOf = (i) => (i.voice ? i.voice.ALG : 9);
-    if (sort === 'source') shown.sort((a, b) => compareBytes(a.source, b.source) || byGroup(a, b));
-    if (sort === 'alg') shown.sort((a, b) => algOf(a) - algOf(b) || byGroup(a, b));
-    return shown;
+  function currentView() {
+    return {
+      text: $('filter-text').value,
+      source: $('filter-source').value,
+      alg: $('filter-alg').value,
+      sort: $('sort').value,
+      descending: state.descending,
+    };
   }
 
-  // A card is drawn once per harvest; sorting and filtering only move the
-  // drawn cards (drawing 1,380 of them again took seconds).
-  function cardOf(instrument) {
-    if (!instrument.card) {
-      instrument.card = renderCard(instrument, {
-        saveBlob,
-        previewControls: preview.controls,
-        bankControls: banks.cardControls,
+  // Shows the instruments the filters let through, in the chosen order, in
+  // the chosen view; the other view is emptied.
+  function showInstruments() {
+    const view = currentView();
+    state.shown = shownInstruments(state.instruments, view);
+    const total = state.instruments.length;
+    $('shown-count').textContent = `${state.shown.length} of ${count(total, 'instrument')} shown.`;
+    const listed = state.view === 'list';
+    $('list-view').hidden = !listed;
+    $('cards').hidden = listed;
+    list.markSort(view.sort, view.descending);
+    // A new selection starts at its top, not where the last one was scrolled to.
+    const top = $(listed ? 'list-view' : 'cards').getBoundingClientRect().top;
+    if (top < 0) window.scrollBy(0, top - 8);
+    (listed ? cards : list).clear();
+    (listed ? list : cards).show(state.shown);
+  }
+
+  // A column header: its order, or the same order the other way round.
+  function sortByColumn(key) {
+    state.descending = $('sort').value === key ? !state.descending : false;
+    $('sort').value = key;
+    showInstruments();
+  }
+
+  // A row's card, in a dialog over the list; closing it returns to the row.
+  function openCard(instrument) {
+    const body = $('card-dialog-body');
+    body.replaceChildren(renderCard(instrument, Object.assign({ idPrefix: 'dialog-card' }, cardOptions)));
+    $('card-dialog').setAttribute('aria-label', instrument.fileName);
+    $('card-dialog').showModal();
+    $('card-dialog-close').focus();
+  }
+
+  function wireResults() {
+    for (const id of ['filter-source', 'filter-alg']) $(id).addEventListener('change', showInstruments);
+    $('sort').addEventListener('change', () => {
+      state.descending = false;
+      showInstruments();
+    });
+    $('filter-text').addEventListener('input', showInstruments);
+    for (const radio of document.querySelectorAll('input[name="view"]')) {
+      radio.addEventListener('change', () => {
+        state.view = radio.value;
+        showInstruments();
       });
     }
-    return instrument.card;
-  }
-
-  function showCards() {
-    const shown = shownInstruments();
-    $('cards').replaceChildren(...shown.map(cardOf));
-    $('shown-count').textContent = `${shown.length} of ${state.instruments.length} instruments shown.`;
+    $('card-dialog-close').addEventListener('click', () => $('card-dialog').close());
+    $('card-dialog').addEventListener('close', () => $('card-dialog-body').replaceChildren());
+    $('download-all').addEventListener('click', () => {
+      const format = $('download-format').value;
+      if (format === 'vpf') saveBlob(buildZip(state.instruments), 'timbrex-instruments.zip', 'application/zip');
+      else banks.download(format, 'timbrex-instruments', state.instruments);
+    });
+    // Skip links move the focus too, so the next Tab goes on from there.
+    for (const link of document.querySelectorAll('a.skip-link')) {
+      link.addEventListener('click', (event) => {
+        const target = $(link.getAttribute('href').slice(1));
+        if (!target) return;
+        event.preventDefault();
+        target.focus();
+        target.scrollIntoView({ block: 'center' });
+      });
+    }
   }
 
   function wirePickers() {
@@ -153,6 +278,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
       if (files.length) harvest(files.map((file) => ({ path: file.webkitRelativePath || file.name, file })));
       event.target.value = '';
     });
+    $('cancel').addEventListener('click', cancel);
   }
 
   function wireDropZone() {
@@ -180,15 +306,11 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
         $('file-input').click();
       }
     });
+    zone.addEventListener('click', () => $('file-input').click());
   }
 
   wirePickers();
   wireDropZone();
-  for (const id of ['sort', 'filter-source', 'filter-alg']) $(id).addEventListener('change', showCards);
-  $('download-all').addEventListener('click', () => {
-    const format = $('download-format').value;
-    if (format === 'vpf') saveBlob(buildZip(state.instruments), 'timbrex-instruments.zip', 'application/zip');
-    else banks.download(format, 'timbrex-instruments', state.instruments);
-  });
+  wireResults();
   return state;
 }

@@ -1,15 +1,26 @@
 // The pure parts of the audio preview, shared by the page and node's tests:
-// note numbers, names and frequencies, the computer keys that play them, the
-// hold of a key in samples, and WAV files of rendered samples.
+// note numbers, names and frequencies, the computer keys that play them and
+// the octave they play in, the hold of a key in samples, and WAV files of
+// rendered samples.
 
 export const SAMPLE_RATE = 44100;
-// The preview the worker renders: the note held 1 s, then 1 s of release.
+// The preview the worker renders: the note held 1 s, then its release until
+// it has fallen below -60 dBFS, 3 s at most, so 4 s in all.
 export const HOLD_SAMPLES = SAMPLE_RATE;
-export const RELEASE_SAMPLES = SAMPLE_RATE;
-// Two octaves around middle C (MIDI 60): C3 to C5.
+export const RELEASE_SAMPLES = 3 * SAMPLE_RATE;
+export const MAX_PREVIEW_SAMPLES = 4 * SAMPLE_RATE;
+// Two octaves around middle C (MIDI 60): C3 to C5, before any octave shift.
 export const LOWEST_NOTE = 48;
 export const HIGHEST_NOTE = 72;
-export const MIDDLE_C = 60;
+// The note a card plays first: A4, the note its envelopes are drawn for.
+export const FIRST_NOTE = 69;
+// The keyboard shifts by octaves from C1-C3 up to C6-C8, within what the
+// chip's frequency numbers reach.
+export const LOWEST_SHIFT = -2;
+export const HIGHEST_SHIFT = 3;
+// The two computer keys that shift it, as KeyboardEvent.code (the keys
+// right of the digits): '-' down, '=' up.
+const SHIFT_KEYS = { Minus: -1, Equal: 1 };
 
 const NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
 
@@ -59,13 +70,27 @@ export function isBlack(note) {
   return NAMES[((note % 12) + 12) % 12].length > 1;
 }
 
-// The note a KeyboardEvent.code plays, or null.
-export function noteForKey(code) {
-  return Object.prototype.hasOwnProperty.call(KEY_NOTES, code) ? KEY_NOTES[code] : null;
+// The note a KeyboardEvent.code plays with the keyboard shifted `shift`
+// octaves, or null.
+export function noteForKey(code, shift = 0) {
+  return Object.prototype.hasOwnProperty.call(KEY_NOTES, code) ? KEY_NOTES[code] + 12 * shift : null;
 }
 
-// The key shown on a note's button: the first of the codes that play it,
-// as the letter or digit printed on the key.
+// The octave shift after the key `code`: one down or up within the range,
+// or `shift` itself when the key shifts nothing or the end is reached.
+export function shiftForKey(code, shift) {
+  const step = Object.prototype.hasOwnProperty.call(SHIFT_KEYS, code) ? SHIFT_KEYS[code] : 0;
+  return Math.max(LOWEST_SHIFT, Math.min(HIGHEST_SHIFT, shift + step));
+}
+
+// True for the keys that shift the octave.
+export function isShiftKey(code) {
+  return Object.prototype.hasOwnProperty.call(SHIFT_KEYS, code);
+}
+
+// The computer key that plays a key of the keyboard (`note` before any
+// shift): the first of the codes that play it, as the letter or digit
+// printed on the key.
 export function keyLabel(note) {
   const code = Object.keys(KEY_NOTES).find((c) => KEY_NOTES[c] === note);
   if (!code) return '';
@@ -73,11 +98,13 @@ export function keyLabel(note) {
   return code.replace(/^Key|^Digit/, '');
 }
 
-// The keyboard's notes, lowest first.
-export function keyboardNotes() {
+// The keyboard's notes shifted `shift` octaves, lowest first, each with its
+// name and the computer key that plays it.
+export function keyboardNotes(shift = 0) {
   const notes = [];
-  for (let note = LOWEST_NOTE; note <= HIGHEST_NOTE; note++) {
-    notes.push({ note, name: noteName(note), black: isBlack(note), key: keyLabel(note) });
+  for (let unshifted = LOWEST_NOTE; unshifted <= HIGHEST_NOTE; unshifted++) {
+    const note = unshifted + 12 * shift;
+    notes.push({ note, name: noteName(note), black: isBlack(note), key: keyLabel(unshifted) });
   }
   return notes;
 }

@@ -1,7 +1,8 @@
 // The audio preview on the page: per card a play button, a two-octave
-// keyboard (also played from the computer keyboard while the card's preview
-// has focus) and a WAV download. The worker renders every note with libgme's
-// YM2612; Web Audio plays the samples.
+// keyboard labelled with note names (also played from the computer keyboard
+// while the card's preview has focus, '-' and '=' shifting it by octaves) and
+// a WAV download. The worker renders every note with libgme's YM2612, ending
+// each preview at exactly zero; Web Audio plays the samples.
 import * as Audio from './preview_audio.js';
 import { button } from './dom.js';
 
@@ -12,15 +13,17 @@ const RENDER_MARGIN = 0.04;
 const CACHE_SIZE = 32;
 
 // The preview's controls for the cards. `currentWorker()` gives the worker that
-// renders (the page's harvest worker); `saveBlob(bytes, name, type)` downloads.
+// renders (the page's harvest worker); `saveBlob(bytes, name, type)` downloads;
+// `matchLoudness()` says whether every preview is brought to one loudness.
 // Returns {controls(instrument), onWorkerMessage(message), engine}.
-export function createPreview({ currentWorker, saveBlob }) {
+export function createPreview({ currentWorker, saveBlob, matchLoudness = () => false }) {
   const engine = {
     context: null,
     nextId: 1,
     pending: new Map(),
     cache: new Map(),
-    // What the page's tests read: every rendered preview's frame count and render time.
+    // What the page's tests read: every rendered preview's note, hold,
+    // loudness matching, frame count and render time.
     renders: [],
   };
 
@@ -39,27 +42,29 @@ export function createPreview({ currentWorker, saveBlob }) {
       waiting.reject(new Error(message.error));
       return;
     }
-    engine.renders.push({ frames: message.frames, renderMs: message.renderMs });
+    const { note, hold, match } = waiting;
+    engine.renders.push({ note, hold, match, frames: message.frames, renderMs: message.renderMs });
     waiting.resolve(message);
   }
 
-  function requestRender(bytes, note, hold) {
+  function requestRender(bytes, note, hold, match) {
     const worker = currentWorker();
     if (!worker) return Promise.reject(new Error('the page has no worker'));
     const id = engine.nextId++;
     return new Promise((resolve, reject) => {
-      engine.pending.set(id, { resolve, reject });
-      worker.postMessage({ type: 'preview', id, bytes, note, hold, release: Audio.RELEASE_SAMPLES });
+      engine.pending.set(id, { resolve, reject, note, hold, match });
+      worker.postMessage({ type: 'preview', id, bytes, note, hold, release: Audio.RELEASE_SAMPLES, match });
     });
   }
 
   // The whole preview of a note (held the full hold time) is kept for the
   // notes played most recently; shorter holds are rendered when a key goes up.
   function render(instrument, note, hold) {
+    const match = Boolean(matchLoudness());
     // By the voice's bytes: a later harvest may give another voice the same file name.
-    const key = `${Array.prototype.join.call(instrument.bytes, ',')}/${note}/${hold}`;
+    const key = `${Array.prototype.join.call(instrument.bytes, ',')}/${note}/${hold}/${match}`;
     if (engine.cache.has(key)) return engine.cache.get(key);
-    const rendered = requestRender(instrument.bytes, note, hold);
+    const rendered = requestRender(instrument.bytes, note, hold, match);
     if (hold === Audio.HOLD_SAMPLES) {
       engine.cache.set(key, rendered);
       rendered.catch(() => engine.cache.delete(key));
@@ -182,16 +187,52 @@ export function createPreview({ currentWorker, saveBlob }) {
     keyboardTemplate.className = 'keyboard';
     keyboardTemplate.setAttribute('role', 'group');
     let whiteIndex = 0;
-    for (const { note, name, black, key } of notes) {
-      const k = button(black ? 'key black' : 'key white', key);
-      k.dataset.note = String(note);
-      k.setAttribute('aria-label', `${name} (key ${key})`);
-      k.tabIndex = note === Audio.MIDDLE_C ? 0 : -1;
-      if (black) k.style.left = `calc(${(100 * whiteIndex) / whites}% - 0.75em)`;
+    for (const { note, black } of notes) {
+      const k = button(black ? 'key black' : 'key white', '');
+      k.tabIndex = note === Audio.FIRST_NOTE ? 0 : -1;
+      // A black key is centred on the line between two white keys: half its width left of it.
+      if (black) k.style.left = `calc(${(100 * whiteIndex) / whites}% - 0.825em)`;
       else whiteIndex += 1;
       keyboardTemplate.append(k);
     }
+    labelKeys(keyboardTemplate, 0);
     return keyboardTemplate.cloneNode(true);
+  }
+
+  // The keys' notes, names and computer keys for the keyboard shifted `shift` octaves.
+  function labelKeys(board, shift) {
+    const notes = Audio.keyboardNotes(shift);
+    [...board.children].forEach((k, i) => {
+      const { note, name, black, key } = notes[i];
+      k.dataset.note = String(note);
+      // A black key is narrow: its octave may go under the sharp.
+      k.textContent = black ? name.replace(/(-?\d+)$/, '\u200b$1') : name;
+      k.setAttribute('aria-label', `${name} (key ${key})`);
+    });
+  }
+
+  function keyboardName(preview) {
+    const notes = Audio.keyboardNotes(preview.shift);
+    return (
+      `Keyboard ${notes[0].name} to ${notes[notes.length - 1].name} for ${preview.instrument.fileName}: ` +
+      'computer keys Z to M and Q to I, minus and equals shift the octave'
+    );
+  }
+
+  // Shifts a card's keyboard to `shift` octaves: its keys show and play the
+  // notes of the new range, and the computer keys with them.
+  function shiftOctave(preview, shift) {
+    if (shift === preview.shift) return;
+    for (const note of [...preview.sounding.keys()]) noteOff(preview, note);
+    preview.shift = shift;
+    labelKeys(preview.board, shift);
+    preview.keys.clear();
+    for (const k of preview.board.children) preview.keys.set(Number(k.dataset.note), k);
+    preview.board.setAttribute('aria-label', keyboardName(preview));
+    preview.octaveDown.disabled = shift <= Audio.LOWEST_SHIFT;
+    preview.octaveUp.disabled = shift >= Audio.HIGHEST_SHIFT;
+    const notes = Audio.keyboardNotes(shift);
+    preview.status.textContent = `Keyboard ${notes[0].name} to ${notes[notes.length - 1].name}`;
   }
 
   // The keyboard is one stop of the Tab key; the arrow keys move along it and
@@ -199,10 +240,8 @@ export function createPreview({ currentWorker, saveBlob }) {
   // listeners sit on the keyboard and find the key an event is for.
   function keyboard(preview) {
     const board = keyboardKeys();
-    board.setAttribute(
-      'aria-label',
-      `Keyboard C3 to C5 for ${preview.instrument.fileName}: computer keys Z to M and Q to I`,
-    );
+    preview.board = board;
+    board.setAttribute('aria-label', keyboardName(preview));
     for (const k of board.children) preview.keys.set(Number(k.dataset.note), k);
     const keyOf = (event) => event.target.closest && event.target.closest('.key');
     board.addEventListener('pointerdown', (event) => {
@@ -228,7 +267,7 @@ export function createPreview({ currentWorker, saveBlob }) {
         noteOn(preview, note);
       } else if (event.key === 'ArrowRight' || event.key === 'ArrowLeft') {
         event.preventDefault();
-        const next = preview.keys.get(note + (event.key === 'ArrowRight' ? 1 : -1));
+        const next = event.key === 'ArrowRight' ? k.nextElementSibling : k.previousElementSibling;
         if (next) {
           k.tabIndex = -1;
           next.tabIndex = 0;
@@ -254,29 +293,44 @@ export function createPreview({ currentWorker, saveBlob }) {
       element,
       keys: new Map(),
       sounding: new Map(),
-      currentNote: Audio.MIDDLE_C,
+      shift: 0,
+      board: null,
+      currentNote: Audio.FIRST_NOTE,
       play: button('play', ''),
       wav: button('wav', 'Download WAV'),
+      octaveDown: button('octave-down', '− Octave'),
+      octaveUp: button('octave-up', '+ Octave'),
       status: document.createElement('p'),
     };
     preview.status.className = 'preview-status';
     preview.status.setAttribute('aria-live', 'polite');
-    setCurrentNote(preview, Audio.MIDDLE_C);
+    setCurrentNote(preview, Audio.FIRST_NOTE);
     preview.play.addEventListener('click', () => playWhole(preview));
     preview.wav.addEventListener('click', () => downloadWav(preview));
+    preview.octaveDown.setAttribute('aria-label', 'Octave down (key minus)');
+    preview.octaveUp.setAttribute('aria-label', 'Octave up (key equals)');
+    preview.octaveDown.addEventListener('click', () => shiftOctave(preview, preview.shift - 1));
+    preview.octaveUp.addEventListener('click', () => shiftOctave(preview, preview.shift + 1));
     const buttons = document.createElement('div');
     buttons.className = 'preview-buttons';
-    buttons.append(preview.play, preview.wav);
+    buttons.append(preview.play, preview.wav, preview.octaveDown, preview.octaveUp);
     element.append(buttons, keyboard(preview), preview.status);
-    // Letters and digits play while anything of this card's preview has focus.
+    // Letters and digits play while anything of this card's preview has
+    // focus; '-' and '=' shift the octave.
     element.addEventListener('keydown', (event) => {
-      const note = Audio.noteForKey(event.code);
-      if (note === null || event.repeat || event.ctrlKey || event.metaKey || event.altKey) return;
+      if (event.repeat || event.ctrlKey || event.metaKey || event.altKey) return;
+      if (Audio.isShiftKey(event.code)) {
+        event.preventDefault();
+        shiftOctave(preview, Audio.shiftForKey(event.code, preview.shift));
+        return;
+      }
+      const note = Audio.noteForKey(event.code, preview.shift);
+      if (note === null) return;
       event.preventDefault();
       noteOn(preview, note);
     });
     element.addEventListener('keyup', (event) => {
-      const note = Audio.noteForKey(event.code);
+      const note = Audio.noteForKey(event.code, preview.shift);
       if (note !== null) noteOff(preview, note);
     });
     element.addEventListener('focusout', (event) => {

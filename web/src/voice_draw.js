@@ -127,6 +127,18 @@ function line(x1, y1, x2, y2, attributes) {
   return `<line x1="${x1}" y1="${y1}" x2="${x2}" y2="${y2}" ${attributes}/>`;
 }
 
+// An arrowhead with its tip at (x, y), pointing along (dx, dy). Drawn as a
+// path of its own rather than an SVG marker: a marker needs an id, and a
+// page of diagrams would repeat it.
+function arrowhead(x, y, dx, dy) {
+  const length = Math.hypot(dx, dy) || 1;
+  const [ux, uy] = [dx / length, dy / length];
+  const round = (v) => Math.round(v * 100) / 100;
+  const back = [x - 5 * ux, y - 5 * uy];
+  const corner = (side) => `${round(back[0] - side * 2.5 * uy)} ${round(back[1] + side * 2.5 * ux)}`;
+  return `<path class="arrowhead" d="M${round(x)} ${round(y)}L${corner(1)}L${corner(-1)}z"/>`;
+}
+
 // The diagram as SVG text: one <g data-op> box per operator (data-carrier
 // on the carriers), one <line data-from data-to> per modulation, one
 // <line data-output> from each carrier, and the feedback loop on operator 1.
@@ -137,12 +149,14 @@ export function algorithmSvg(alg, fb) {
   const loopTop = one.y - 9;
   parts.push(
     `<path class="feedback" data-feedback="${fb}" d="M${one.x + BOX_W} ${one.y + BOX_H / 2} h5 V${loopTop} ` +
-      `H${one.x - 5} V${one.y + BOX_H / 2} h5" fill="none" marker-end="url(#arrow)"/>`,
+      `H${one.x - 5} V${one.y + BOX_H / 2} h4" fill="none"/>`,
+    arrowhead(one.x, one.y + BOX_H / 2, 1, 0),
   );
   parts.push(`<text class="fb-label" x="${one.x + BOX_W / 2}" y="${loopTop - 3}" text-anchor="middle">FB ${fb}</text>`);
   for (const e of layout.edges) {
     parts.push(
-      line(e.x1, e.y1, e.x2 - 2, e.y2, `class="mod" data-from="${e.from}" data-to="${e.to}" marker-end="url(#arrow)"`),
+      line(e.x1, e.y1, e.x2 - 4, e.y2, `class="mod" data-from="${e.from}" data-to="${e.to}"`),
+      arrowhead(e.x2, e.y2, e.x2 - e.x1, e.y2 - e.y1),
     );
   }
   for (const o of layout.outputs) {
@@ -156,14 +170,15 @@ export function algorithmSvg(alg, fb) {
     );
   }
   parts.push(`<circle cx="${layout.outX}" cy="${layout.outY}" r="3" class="sum"/>`);
-  parts.push(line(layout.outX, layout.outY, layout.outX + 16, layout.outY, 'class="out" marker-end="url(#arrow)"'));
+  parts.push(
+    line(layout.outX, layout.outY, layout.outX + 16, layout.outY, 'class="out"'),
+    arrowhead(layout.outX + 20, layout.outY, 1, 0),
+  );
   const carriers = ALGORITHMS[alg & 7].carriers.join(', ');
   return (
     `<svg xmlns="http://www.w3.org/2000/svg" class="algorithm" data-alg="${alg & 7}" role="img" ` +
     `viewBox="0 0 ${layout.width} ${layout.height}" width="${layout.width}" height="${layout.height}">` +
     `<title>Algorithm ${alg & 7}: carriers ${carriers}; feedback ${fb} on operator 1</title>` +
-    '<defs><marker id="arrow" viewBox="0 0 6 6" refX="5" refY="3" markerWidth="5" markerHeight="5" orient="auto">' +
-    '<path d="M0 0L6 3L0 6z" class="arrowhead"/></marker></defs>' +
     parts.join('') +
     '</svg>'
   );
@@ -280,17 +295,147 @@ export function releaseTime(op, db, options) {
   return Infinity;
 }
 
-// At most `count` points (t in seconds, dB) of one envelope for a polyline:
-// the lowest level of each stretch, so steps and quick falls are not lost.
+// The same envelope without visiting every update: each phase in closed
+// form. `envelopeLevels` steps 35,000 updates an operator for 2 s, which
+// took about 15 ms a card; a drawing needs 200 points of it.
+
+// Each pattern's sums of its first 0 to 8 entries.
+const prefixSums = (pattern) => pattern.reduce((sums, step) => [...sums, sums[sums.length - 1] + step], [0]);
+const STEP_SUMS = STEP_PATTERNS.map(prefixSums);
+const FAST_SUMS = FAST_PATTERNS.map(prefixSums);
+
+// The sum of a repeating 8-step pattern's first `count` entries.
+function cycleSum(sums, count) {
+  return Math.floor(count / 8) * sums[8] + sums[count % 8];
+}
+
+// The sum of stepAt(rate, counter) over the updates 0 to n - 1.
+export function stepsBefore(rate, n) {
+  if (rate < 2 || n <= 0) return 0;
+  if (rate >= 60) return 8 * n;
+  if (rate >= 48) return (1 << ((rate >> 2) - 12)) * (n + cycleSum(FAST_SUMS[rate & 3], n));
+  const every = 1 << (11 - (rate >> 2));
+  return cycleSum(STEP_SUMS[rate & 3], Math.ceil(n / every));
+}
+
+// A phase in which the attenuation only grows: from update `from` to `to`,
+// starting at `start` before `from`.
+function linearPhase(rate, from, to, start) {
+  const before = stepsBefore(rate, from);
+  return {
+    from,
+    to,
+    at: (counter) => Math.min(MAX_ATTENUATION, start + stepsBefore(rate, counter + 1) - before),
+  };
+}
+
+// The first update in [from, to] at which at(update) >= target; to + 1 if none.
+function firstReaching(at, from, to, target) {
+  let low = from;
+  let high = to + 1;
+  while (low < high) {
+    const middle = Math.floor((low + high) / 2);
+    if (at(middle) >= target) high = middle;
+    else low = middle + 1;
+  }
+  return low;
+}
+
+// The attack: its few steps, visited one by one (at most a few hundred
+// before the attenuation reaches 0), from update 1 up to `limit` - 1.
+function attackPhase(rate, limit) {
+  const steps = [{ counter: 0, attenuation: rate >= 62 ? 0 : MAX_ATTENUATION }];
+  let attenuation = steps[0].attenuation;
+  let counter = 1;
+  if (attenuation > 0 && rate >= 2) {
+    const every = rate >= 48 ? 1 : 1 << (11 - (rate >> 2));
+    for (let c = Math.ceil(1 / every) * every; c < limit; c += every) {
+      const step = stepAt(rate, c);
+      if (!step) continue;
+      attenuation = Math.max(0, attenuation + ((~attenuation * step) >> 4));
+      steps.push({ counter: c, attenuation });
+      if (attenuation === 0) {
+        counter = c + 1;
+        break;
+      }
+    }
+  }
+  if (attenuation > 0) counter = limit;
+  const at = (update) => {
+    let low = 0;
+    let high = steps.length - 1;
+    while (low < high) {
+      const middle = Math.ceil((low + high) / 2);
+      if (steps[middle].counter <= update) low = middle;
+      else high = middle - 1;
+    }
+    return steps[low].attenuation;
+  };
+  return { phase: { from: 0, to: counter - 1, at }, next: counter, attenuation };
+}
+
+// The envelope of envelopeLevels as phases: {levelAt(update) in dB, updates,
+// keyOff, updatesPerSecond}, equal to envelopeLevels(op, options).levels at
+// every update.
+export function envelopeCurve(op, options) {
+  const opts = Object.assign({ keyCode: DRAWN_KEY_CODE, holdSeconds: HOLD_SECONDS, seconds: DRAWN_SECONDS }, options);
+  const ks = keyScale(op.RS, opts.keyCode);
+  const updates = Math.round(opts.seconds * ENVELOPE_HZ);
+  const keyOff = Math.round(opts.holdSeconds * ENVELOPE_HZ);
+  // The first update of the release; past the end when the key stays on.
+  const release = keyOff >= 1 && keyOff <= updates ? keyOff : updates + 1;
+  const attack = attackPhase(effectiveRate(op.AR, ks), release);
+  const phases = [attack.phase];
+  let next = attack.next;
+  let attenuation = attack.attenuation;
+  if (next < release) {
+    // Decay until the sustain level, checked before each update, then sustain.
+    const decay = linearPhase(effectiveRate(op.DR, ks), next, release - 1, attenuation);
+    const sustainLevel = sustainAttenuation(op.SL);
+    const sustainFrom =
+      attenuation >= sustainLevel ? next : firstReaching(decay.at, next, release - 1, sustainLevel) + 1;
+    decay.to = Math.min(sustainFrom, release) - 1;
+    if (decay.to >= decay.from) {
+      phases.push(decay);
+      attenuation = decay.at(decay.to);
+    }
+    next = decay.to + 1;
+  }
+  if (next < release) {
+    const sustain = linearPhase(effectiveRate(op.SR, ks), next, release - 1, attenuation);
+    phases.push(sustain);
+    attenuation = sustain.at(release - 1);
+  }
+  if (release <= updates) {
+    phases.push(linearPhase(Math.min(63, 4 * (op.RR & 15) + 2 + ks), release, updates, attenuation));
+  }
+  const levelAt = (update) => {
+    const phase = phases.find((p) => update <= p.to) || phases[phases.length - 1];
+    const total = Math.min(MAX_ATTENUATION, phase.at(update) + ((op.TL & 127) << 3));
+    return total === 0 ? 0 : -total * DB_PER_STEP;
+  };
+  return { levelAt, updates, keyOff, updatesPerSecond: ENVELOPE_HZ };
+}
+
+// At most `count` points (t in seconds, dB) of one envelope for a polyline,
+// the level at every `stride`-th update.
 export function envelopePoints(op, count, options) {
-  const { levels, updatesPerSecond } = envelopeLevels(op, options);
+  const { levelAt, updates, updatesPerSecond } = envelopeCurve(op, options);
   const points = [
     { t: 0, db: -96 },
-    { t: 0, db: levels[0] },
+    { t: 0, db: levelAt(0) },
   ];
-  const stride = Math.max(1, Math.floor((levels.length - 1) / (count || 200)));
-  for (let i = 1; i < levels.length; i += stride) points.push({ t: i / updatesPerSecond, db: levels[i] });
+  const stride = Math.max(1, Math.floor(updates / (count || 200)));
+  for (let i = 1; i <= updates; i += stride) points.push({ t: i / updatesPerSecond, db: levelAt(i) });
   return points;
+}
+
+// The points a polyline needs: inside a run of equal levels only its ends
+// (a held sustain or silence draws the same line from two points as from a hundred).
+export function withoutFlatRuns(points) {
+  return points.filter(
+    (p, i) => i === 0 || i === points.length - 1 || p.db !== points[i - 1].db || p.db !== points[i + 1].db,
+  );
 }
 
 const ENVELOPE_W = 280;
@@ -303,8 +448,8 @@ export function envelopeSvg(voice, options) {
   const opts = Object.assign({ holdSeconds: HOLD_SECONDS, seconds: DRAWN_SECONDS }, options);
   const plotW = ENVELOPE_W - PAD.left - PAD.right;
   const plotH = ENVELOPE_H - PAD.top - PAD.bottom;
-  const x = (t) => (PAD.left + (t / opts.seconds) * plotW).toFixed(1);
-  const y = (db) => (PAD.top + (-db / 96) * plotH).toFixed(1);
+  const x = (t) => Math.round((PAD.left + (t / opts.seconds) * plotW) * 10) / 10;
+  const y = (db) => Math.round((PAD.top + (-db / 96) * plotH) * 10) / 10;
   const parts = [];
   for (const db of [0, -48, -96]) {
     parts.push(
@@ -320,9 +465,17 @@ export function envelopeSvg(voice, options) {
       `<text class="axis" x="${x(opts.holdSeconds)}" y="${ENVELOPE_H - 4}" text-anchor="middle">key off</text>` +
       `<text class="axis" x="${x(opts.seconds)}" y="${ENVELOPE_H - 4}" text-anchor="end">${opts.seconds} s</text>`,
   );
+  // The four curves share their times and many of their levels: each
+  // coordinate is made text once.
+  const texts = new Map();
+  const text = (key, make) => {
+    let t = texts.get(key);
+    if (t === undefined) texts.set(key, (t = String(make())));
+    return t;
+  };
   for (const op of voice.operators) {
-    const points = envelopePoints(op, 200, opts)
-      .map((p) => `${x(p.t)},${y(p.db)}`)
+    const points = withoutFlatRuns(envelopePoints(op, 200, opts))
+      .map((p) => `${text(p.t, () => x(p.t))},${text(`y${p.db}`, () => y(p.db))}`)
       .join(' ');
     parts.push(`<polyline class="env op${op.number}" data-op="${op.number}" points="${points}"/>`);
   }

@@ -140,6 +140,9 @@ test("the demo's banks, from Download all and from a card, are timbrex-bank's", 
   execFileSync(bank, ['wopn', `${name}.wopn`, path.join(patches, `${name}.vpf`)], { cwd: single });
   execFileSync(bank, ['dmp', name, path.join(patches, `${name}.vpf`)], { cwd: single });
   const before = await page.evaluate(() => window.caught.length);
+  // "Download all" is below the cards, and the page holds only the cards near the view: back to them.
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.waitForSelector(`[aria-label="Download ${name} as WOPN"]`, { timeout: 20000 });
   await page.click(`[aria-label="Download ${name} as WOPN"]`);
   await page.click(`[aria-label="Download ${name} as DMP"]`);
   await page.waitForFunction((n) => window.caught.length >= n + 2, { timeout: 60000, polling: 100 }, before);

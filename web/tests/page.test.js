@@ -271,16 +271,26 @@ for (const name of ['real-logs', 'bench-logs']) {
 
       // Filtered by a source log, the cards are that log's instruments; sorted by source, in byte order of the logs.
       const source = result.instruments[result.instruments.length - 1].source;
+      // The cards view is a window onto the shown list: the cards in the page are its first ones.
+      const shownSources = () =>
+        page.evaluate(() => ({
+          shown: window.timbrexPage.state.shown.map((i) => i.source),
+          cards: [...document.querySelectorAll('#cards .card')].map((c) => c.dataset.source),
+        }));
       await page.select('#filter-source', source);
-      const shown = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.source));
+      const { shown, cards } = await shownSources();
       assert.equal(shown.length, result.instruments.filter((i) => i.source === source).length);
       assert.ok(shown.every((s) => s === source));
+      assert.ok(cards.length > 0);
+      assert.deepEqual(cards, shown.slice(0, cards.length));
       await page.select('#filter-source', '');
       await page.select('#sort', 'source');
-      const bySource = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.source));
+      const bySource = await shownSources();
+      assert.equal(bySource.shown.length, result.instruments.length);
+      assert.deepEqual(bySource.cards, bySource.shown.slice(0, bySource.cards.length));
       const bytes = (s) => Buffer.from(s, 'utf8');
-      for (let i = 1; i < bySource.length; ++i)
-        assert.ok(Buffer.compare(bytes(bySource[i - 1]), bytes(bySource[i])) <= 0);
+      for (let i = 1; i < bySource.shown.length; ++i)
+        assert.ok(Buffer.compare(bytes(bySource.shown[i - 1]), bytes(bySource.shown[i])) <= 0);
     },
   );
 }

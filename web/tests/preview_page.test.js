@@ -1,9 +1,13 @@
 // The audio preview in headless Chromium, opened from file:// with the demo
-// harvested: a card's play button sounds its instrument at the right pitch, a
-// held key holds the note, the computer keyboard and the arrow keys play and move along the
-// keyboard, "Download WAV" saves the current note's preview.
+// harvested: a card's play button sounds its instrument at the right pitch,
+// every preview ends below -60 dBFS at exactly zero, a held key holds the
+// note, the keys are named after their notes, the computer keyboard and the
+// arrow keys play and move along the keyboard and '-' and '=' shift it, a
+// focused key hides no other, loudness can be matched, "Download WAV" saves
+// the current note's preview.
 //
-// Environment: TIMBREX_SITE (the built site folder).
+// Environment: TIMBREX_SITE (the built site folder), TIMBREX_SCREENSHOTS (where
+// the screenshot of a focused key goes).
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -16,7 +20,10 @@ import * as Audio from '../src/preview_audio.js';
 const repo = fileURLToPath(new URL('../..', import.meta.url));
 const site = path.resolve(process.env.TIMBREX_SITE || path.join(repo, 'build-web', 'site'));
 const demo = path.join(repo, 'examples', 'demo.vgz');
-const WHOLE = Audio.HOLD_SAMPLES + Audio.RELEASE_SAMPLES;
+const screenshots = path.resolve(process.env.TIMBREX_SCREENSHOTS || path.join(repo, 'build-web', 'screenshots'));
+// -60 dBFS: 32768 * 10^(-60 / 20) = 32.77, so 32 is the loudest sample below it.
+const MINUS_60_DBFS = 32;
+const TEN_MS = 441;
 
 let browser;
 let page;
@@ -119,6 +126,40 @@ function renderInPage(note) {
 
 const renders = () => page.evaluate(() => window.timbrexPage.preview.renders.map((r) => ({ ...r })));
 
+// Of interleaved stereo samples: the frame count, the loudest sample of the
+// last 10 ms and the last frame.
+function tail(samples) {
+  const frames = samples.length / 2;
+  let loudest = 0;
+  for (let i = samples.length - 2 * TEN_MS; i < samples.length; i++) loudest = Math.max(loudest, Math.abs(samples[i]));
+  return { frames, loudest, last: [samples[samples.length - 2], samples[samples.length - 1]] };
+}
+
+// The worker renders instrument `index` at `note` as the page asks for a
+// whole preview; the samples, as an array.
+function renderWhole(index, note, match) {
+  return page.evaluate(
+    (i, n, m, hold, release) =>
+      new Promise((resolve) => {
+        const worker = window.timbrexPage.state.worker;
+        const id = `whole-${i}-${n}-${m}`;
+        const listener = (event) => {
+          if (event.data.type !== 'preview' || event.data.id !== id) return;
+          worker.removeEventListener('message', listener);
+          resolve(Array.from(event.data.samples));
+        };
+        worker.addEventListener('message', listener);
+        const bytes = window.timbrexPage.state.instruments[i].bytes;
+        worker.postMessage({ type: 'preview', id, bytes, note: n, hold, release, match: m });
+      }),
+    index,
+    note,
+    match,
+    Audio.HOLD_SAMPLES,
+    Audio.RELEASE_SAMPLES,
+  );
+}
+
 test('every card has a play button, a two-octave keyboard and a WAV download', async () => {
   const cards = await page.$$eval('#cards .card', (list) =>
     list.map((card) => ({
@@ -137,6 +178,21 @@ test('every card has a play button, a two-octave keyboard and a WAV download', a
     assert.equal(card.keys[24], 'C5 (key I)');
     assert.equal(card.tabStops, 1);
   }
+  // The keys show their notes' names; the one Tab reaches first is A4, the
+  // note the card plays first and draws its envelopes for.
+  const names = await page.$$eval('#cards .card:nth-child(1) .keyboard .key', (keys) =>
+    keys.map((k) => k.textContent.replace('\u200b', '')),
+  );
+  assert.deepEqual(
+    names,
+    Audio.keyboardNotes().map((n) => n.name),
+  );
+  const first = await page.$eval('#cards .card:nth-child(1) .keyboard .key[tabindex="0"]', (k) => k.textContent);
+  assert.equal(first, 'A4');
+  const play = await page.$eval('#cards .card:nth-child(1) .preview button.play', (b) => b.textContent);
+  assert.equal(play, '▶ Play A4');
+  const footer = await page.$eval('footer', (f) => f.textContent);
+  assert.match(footer, /drawn for the note A4/);
 });
 
 test("a card's play button renders and plays its instrument", async () => {
@@ -147,7 +203,16 @@ test("a card's play button renders and plays its instrument", async () => {
     polling: 50,
   });
   const samples = await page.$eval('#cards .card .preview', (p) => Number(p.dataset.previewSamples));
-  assert.equal(samples, WHOLE);
+  assert.ok(samples > Audio.HOLD_SAMPLES && samples <= Audio.MAX_PREVIEW_SAMPLES, `${samples} frames`);
+  // What was played ends below -60 dBFS, at zero.
+  const played = await page.evaluate(async () => {
+    const rendered = await [...window.timbrexPage.preview.cache.values()].pop();
+    return Array.from(rendered.samples);
+  });
+  const end = tail(played);
+  assert.equal(end.frames, samples);
+  assert.ok(end.loudest <= MINUS_60_DBFS, `the last 10 ms reach ${end.loudest}`);
+  assert.deepEqual(end.last, [0, 0]);
   const state = await page.evaluate(() => window.timbrexPage.preview.context.state);
   assert.notEqual(state, 'closed');
   // Not silence: the rendered samples of the piano at C4 have a level.
@@ -179,21 +244,65 @@ test('the demo piano plays A4 at 440 Hz in the page, and A5 at twice that', asyn
   assert.ok(Math.abs(a5 / a4 - 2) < 0.02, `A5 at ${a5} Hz`);
 });
 
+test("every demo instrument's preview ends below -60 dBFS at exactly zero, within 4 s", async () => {
+  const count = await page.evaluate(() => window.timbrexPage.state.instruments.length);
+  for (let i = 0; i < count; i++) {
+    for (const note of [48, 69, 72]) {
+      const end = tail(await renderWhole(i, note, false));
+      const what = `instrument ${i} at ${Audio.noteName(note)}`;
+      assert.ok(end.frames > Audio.HOLD_SAMPLES && end.frames <= Audio.MAX_PREVIEW_SAMPLES, `${what}: ${end.frames}`);
+      assert.ok(end.loudest <= MINUS_60_DBFS, `${what}: the last 10 ms reach ${end.loudest}`);
+      assert.deepEqual(end.last, [0, 0], what);
+    }
+  }
+});
+
+test('"Match loudness" brings every preview to one level, and still ends them at zero', async () => {
+  const heldDb = (samples) => {
+    let sum = 0;
+    let peak = 0;
+    for (let i = 0; i < 2 * Audio.SAMPLE_RATE; i++) {
+      sum += samples[i] * samples[i];
+      peak = Math.max(peak, Math.abs(samples[i]));
+    }
+    return { db: 20 * Math.log10(Math.sqrt(sum / (2 * Audio.SAMPLE_RATE)) / 32768), peak };
+  };
+  const count = await page.evaluate(() => window.timbrexPage.state.instruments.length);
+  const plain = [];
+  for (let i = 0; i < count; i++) {
+    plain.push(heldDb(await renderWhole(i, 69, false)).db);
+    const matched = await renderWhole(i, 69, true);
+    const level = heldDb(matched);
+    // -20 dBFS, unless that would clip: then as loud as it goes without.
+    assert.ok(Math.abs(level.db + 20) < 0.5 || level.peak >= 32000, `instrument ${i}: ${JSON.stringify(level)}`);
+    const end = tail(matched);
+    assert.ok(end.loudest <= MINUS_60_DBFS && end.last[0] === 0 && end.last[1] === 0, `instrument ${i}`);
+  }
+  console.log(`held A4 levels, as played: ${plain.map((db) => db.toFixed(1)).join(', ')} dBFS`);
+  // The switch is what the page's renders follow.
+  await page.click('#match-loudness');
+  await page.click('#cards .card:nth-child(3) .preview button.play');
+  await page.waitForFunction(() => window.timbrexPage.preview.renders.some((r) => r.match), { timeout: 20000 });
+  await page.click('#match-loudness');
+});
+
 test('a key held from the computer keyboard holds the note until it is let go', async () => {
   await page.focus('#cards .card:nth-child(1) .keyboard .key[tabindex="0"]');
   const before = (await renders()).length;
-  await page.keyboard.down('y'); // A4
+  await page.keyboard.down('t'); // G4, not played before, so rendered now
   await page.waitForFunction((n) => window.timbrexPage.preview.renders.length > n, { timeout: 20000 }, before);
   await new Promise((resolve) => setTimeout(resolve, 300));
-  await page.keyboard.up('y');
+  await page.keyboard.up('t');
   await page.waitForFunction((n) => window.timbrexPage.preview.renders.length > n + 1, { timeout: 20000 }, before);
   const [whole, cut] = (await renders()).slice(before);
-  assert.equal(whole.frames, WHOLE);
+  assert.equal(whole.hold, Audio.HOLD_SAMPLES);
+  assert.ok(whole.frames > Audio.HOLD_SAMPLES && whole.frames <= Audio.MAX_PREVIEW_SAMPLES, `${whole.frames} frames`);
   // Let go after about 0.3 s: the key-off comes then, not at the full hold.
-  assert.ok(cut.frames > Audio.RELEASE_SAMPLES + 0.25 * Audio.SAMPLE_RATE, `${cut.frames} frames`);
-  assert.ok(cut.frames < Audio.RELEASE_SAMPLES + 0.8 * Audio.SAMPLE_RATE, `${cut.frames} frames`);
+  assert.equal(cut.note, 67);
+  assert.ok(cut.hold > 0.25 * Audio.SAMPLE_RATE && cut.hold < 0.8 * Audio.SAMPLE_RATE, `held ${cut.hold} frames`);
+  assert.ok(cut.frames > cut.hold && cut.frames <= Audio.MAX_PREVIEW_SAMPLES, `${cut.frames} frames`);
   const play = await page.$eval('#cards .card:nth-child(1) .preview button.play', (b) => b.textContent);
-  assert.equal(play, '▶ Play A4');
+  assert.equal(play, '▶ Play G4');
 });
 
 test('the arrow keys move along the keyboard and Enter plays the key in focus', async () => {
@@ -201,25 +310,85 @@ test('the arrow keys move along the keyboard and Enter plays the key in focus', 
   await page.keyboard.press('ArrowRight');
   await page.keyboard.press('ArrowRight');
   const focused = await page.evaluate(() => document.activeElement.getAttribute('aria-label'));
-  assert.equal(focused, 'D4 (key W)');
+  assert.equal(focused, 'B4 (key U)');
   await page.keyboard.press('Enter');
   await page.waitForFunction(() =>
-    /D4$/.test(document.querySelector('#cards .card:nth-child(2) .preview button.play').textContent),
+    /B4$/.test(document.querySelector('#cards .card:nth-child(2) .preview button.play').textContent),
   );
+});
+
+test('a focused white key leaves its black neighbours in sight', async () => {
+  // From A4 down to D4 by the arrow keys, so that the focus ring shows.
+  const start = '#cards .card:nth-child(2) .keyboard .key[tabindex="0"]';
+  await page.focus(start);
+  const from = await page.$eval(start, (k) => Number(k.dataset.note));
+  for (let i = 0; i < Math.abs(from - 62); i++) await page.keyboard.press(from > 62 ? 'ArrowLeft' : 'ArrowRight');
+  const seen = await page.evaluate(() => {
+    const focused = document.activeElement;
+    const hit = (k) => {
+      const box = k.getBoundingClientRect();
+      return document.elementFromPoint(box.left + box.width / 2, box.top + box.height / 2) === k;
+    };
+    return {
+      name: focused.textContent,
+      ring: focused.matches(':focus-visible'),
+      neighbours: [focused.previousElementSibling, focused.nextElementSibling].map((k) => [
+        k.textContent.replace('\u200b', ''),
+        hit(k),
+      ]),
+    };
+  });
+  assert.equal(seen.name, 'D4');
+  assert.ok(seen.ring);
+  assert.deepEqual(seen.neighbours, [
+    ['C#4', true],
+    ['D#4', true],
+  ]);
+  fs.mkdirSync(screenshots, { recursive: true });
+  await page.screenshot({ path: path.join(screenshots, 'preview-focused-key.png') });
+});
+
+test("'=' and '-' shift the keyboard by octaves, its names and computer keys with it", async () => {
+  const card = '#cards .card:nth-child(4)';
+  await page.focus(`${card} .keyboard .key[tabindex="0"]`);
+  await page.keyboard.press('Equal');
+  const names = () =>
+    page.$$eval(`${card} .keyboard .key`, (keys) => [keys[0], keys[24]].map((k) => k.getAttribute('aria-label')));
+  assert.deepEqual(await names(), ['C4 (key Z)', 'C6 (key I)']);
+  await page.keyboard.down('y');
+  await page.keyboard.up('y');
+  await page.waitForFunction(
+    (c) => /A5$/.test(document.querySelector(`${c} .preview button.play`).textContent),
+    {},
+    card,
+  );
+  await page.keyboard.press('Minus');
+  await page.keyboard.press('Minus');
+  assert.deepEqual(await names(), ['C2 (key Z)', 'C4 (key I)']);
+  const keyboardName = await page.$eval(`${card} .keyboard`, (k) => k.getAttribute('aria-label'));
+  assert.match(keyboardName, /^Keyboard C2 to C4 /);
+  // The on-screen buttons do the same.
+  await page.click(`${card} .preview button.octave-up`);
+  assert.deepEqual(await names(), ['C3 (key Z)', 'C5 (key I)']);
 });
 
 test('Download WAV saves the preview of the current note', async () => {
   await page.evaluate(() => {
     window.timbrexPage.saveBlob = (bytes, name, type) => {
-      window.savedWav = { size: bytes.length, name, type, head: [...bytes.subarray(0, 12)] };
+      const data = new Int16Array(bytes.slice(44).buffer);
+      window.savedWav = { size: bytes.length, name, type, head: [...bytes.subarray(0, 12)], data: [...data] };
     };
   });
   await page.click('#cards .card:nth-child(1) .preview button.wav');
   await page.waitForFunction(() => window.savedWav, { timeout: 20000 });
   const saved = await page.evaluate(() => window.savedWav);
-  assert.equal(saved.name, 'demo_0-A4.wav');
+  assert.equal(saved.name, 'demo_0-G4.wav');
   assert.equal(saved.type, 'audio/wav');
-  assert.equal(saved.size, 44 + WHOLE * 4);
+  const end = tail(saved.data);
+  assert.equal(saved.size, 44 + end.frames * 4);
+  assert.ok(end.frames > Audio.HOLD_SAMPLES && end.frames <= Audio.MAX_PREVIEW_SAMPLES, `${end.frames} frames`);
+  assert.ok(end.loudest <= MINUS_60_DBFS, `the WAV's last 10 ms reach ${end.loudest}`);
+  assert.deepEqual(end.last, [0, 0]);
   assert.equal(String.fromCharCode(...saved.head.slice(0, 4)), 'RIFF');
   assert.equal(String.fromCharCode(...saved.head.slice(8, 12)), 'WAVE');
 });
@@ -253,6 +422,43 @@ test('render time of a 2 s preview in the page (a figure, not a limit)', async (
   );
   assert.equal(times.length, 10);
 });
+
+// Last, as it replaces the demo's cards: every instrument of the real logs
+// beside the repository, at the note a card plays first.
+const realLogs = path.join(repo, '..', 'shared', 'real-logs');
+test(
+  "every real-logs instrument's preview ends below -60 dBFS at exactly zero",
+  { skip: !fs.existsSync(realLogs) && `${realLogs} is absent`, timeout: 600000 },
+  async () => {
+    const logs = fs
+      .readdirSync(realLogs)
+      .filter((name) => /\.vg[mz]$/i.test(name))
+      .map((name) => path.join(realLogs, name));
+    await page.evaluate(() => {
+      window.timbrexPage.state.finished = false;
+    });
+    await (await page.$('#file-input')).uploadFile(...logs);
+    await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout: 500000, polling: 200 });
+    const count = await page.evaluate(() => window.timbrexPage.state.instruments.length);
+    assert.ok(count > 5, `${count} instruments`);
+    let seconds = 0;
+    let longest = 0;
+    let cut = 0;
+    for (let i = 0; i < count; i++) {
+      const end = tail(await renderWhole(i, Audio.FIRST_NOTE, false));
+      assert.ok(end.loudest <= MINUS_60_DBFS, `instrument ${i}: the last 10 ms reach ${end.loudest}`);
+      assert.deepEqual(end.last, [0, 0], `instrument ${i}`);
+      assert.ok(end.frames <= Audio.MAX_PREVIEW_SAMPLES);
+      seconds += end.frames / Audio.SAMPLE_RATE;
+      longest = Math.max(longest, end.frames / Audio.SAMPLE_RATE);
+      if (end.frames === Audio.MAX_PREVIEW_SAMPLES) cut += 1;
+    }
+    console.log(
+      `real-logs: ${count} of ${count} previews at A4 end below -60 dBFS at zero; ` +
+        `${(seconds / count).toFixed(2)} s on average, the longest ${longest.toFixed(2)} s, ${cut} faded out at 4 s`,
+    );
+  },
+);
 
 test('no console errors', () => {
   assert.deepEqual(consoleErrors, []);

@@ -25,8 +25,8 @@ const runtime = {
   malloc: (bytes) => _malloc(bytes),
   free: (at) => _free(at),
   harvest: (argumentsAt, length, lengthAt) => _timbrex_harvest(argumentsAt, length, lengthAt),
-  renderPreview: (voiceAt, note, hold, release, framesAt) =>
-    _timbrex_preview_render(voiceAt, note, hold, release, framesAt),
+  renderPreview: (voiceAt, note, hold, release, match, framesAt) =>
+    _timbrex_preview_render(voiceAt, note, hold, release, match, framesAt),
   bankFiles: (format, outAt, packedAt, length, lengthAt) =>
     _timbrex_bank_files(format, outAt, packedAt, length, lengthAt),
 };

@@ -1,7 +1,9 @@
 // The worker's side of the audio preview: renders one voice at one note.
 //
-// From the page:  {type: 'preview', id, bytes (the 42 bytes of a .vpf), note, hold, release}
-// To the page:    {type: 'preview', id, samples (Int16Array, left and right interleaved), frames, renderMs}
+// From the page:  {type: 'preview', id, bytes (the 42 bytes of a .vpf), note, hold, release (the longest
+//                 release tail), match (true: brought to the common loudness)}
+// To the page:    {type: 'preview', id, samples (Int16Array, left and right interleaved, ending at zero),
+//                 frames, renderMs}
 //                 or {type: 'preview', id, error}
 const VOICE_FILE_BYTES = 42;
 
@@ -17,7 +19,14 @@ export function renderPreview(runtime, message, post) {
   const framesAt = runtime.malloc(4);
   runtime.heapU8().set(bytes, voiceAt);
   const started = performance.now();
-  const samplesAt = runtime.renderPreview(voiceAt, message.note, message.hold >>> 0, message.release >>> 0, framesAt);
+  const samplesAt = runtime.renderPreview(
+    voiceAt,
+    message.note,
+    message.hold >>> 0,
+    message.release >>> 0,
+    message.match ? 1 : 0,
+    framesAt,
+  );
   const renderMs = performance.now() - started;
   const frames = runtime.heapU32()[framesAt >> 2];
   runtime.free(voiceAt);

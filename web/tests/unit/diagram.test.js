@@ -75,3 +75,16 @@ test('hex: 42 bytes as two upper-case digits each', () => {
   assert.equal(hex[0], '00');
   assert.equal(hex[41], 'F6');
 });
+
+test('a diagram has an arrowhead on each modulation, the feedback and the output, and no ids to repeat', () => {
+  for (let alg = 0; alg < 8; ++alg) {
+    const svg = Draw.algorithmSvg(alg, 3);
+    const heads = svg.match(/<path class="arrowhead" d="M[^"]+z"\/>/g) || [];
+    assert.equal(heads.length, Draw.ALGORITHMS[alg].edges.length + 2, `algorithm ${alg}`);
+    assert.doesNotMatch(svg, /\sid=|url\(#/);
+  }
+  // The head of a modulation's arrow is at the target box's left edge, pointing right.
+  const edge = Draw.algorithmLayout(0).edges[0];
+  const svg = Draw.algorithmSvg(0, 0);
+  assert.ok(svg.includes(`<path class="arrowhead" d="M${edge.x2} ${edge.y2}L${edge.x2 - 5} ${edge.y2 + 2.5}L`), svg);
+});

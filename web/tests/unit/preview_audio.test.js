@@ -1,5 +1,6 @@
 // The audio preview's pure helpers: note names and pitches, the computer
-// keys of the two-octave keyboard, the hold of a released key and WAV files.
+// keys of the two-octave keyboard and its octave shift, the hold of a
+// released key and WAV files.
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import * as Audio from '../../src/preview_audio.js';
@@ -45,6 +46,54 @@ test('every key of the keyboard has a computer key, each computer key one note',
     const code = key === ',' ? 'Comma' : /\d/.test(key) ? `Digit${key}` : `Key${key}`;
     assert.equal(Audio.noteForKey(code), note, key);
   }
+});
+
+test('minus and equals shift the keyboard and its computer keys by octaves, C1-C3 to C6-C8', () => {
+  let shift = 0;
+  for (const [code, expected] of [
+    ['Equal', 1],
+    ['KeyA', 1],
+    ['Equal', 2],
+    ['Equal', 3],
+    ['Equal', 3],
+    ['Minus', 2],
+    ['Minus', 1],
+    ['Minus', 0],
+    ['Minus', -1],
+    ['Minus', -2],
+    ['Minus', -2],
+  ]) {
+    shift = Audio.shiftForKey(code, shift);
+    assert.equal(shift, expected, code);
+  }
+  assert.ok(Audio.isShiftKey('Minus') && Audio.isShiftKey('Equal'));
+  assert.ok(!Audio.isShiftKey('KeyQ') && !Audio.isShiftKey('toString'));
+  // Shifted, the same computer keys play the notes an octave up, and the
+  // keys' names follow: Q is C5, Y is A5, the keyboard spans C4 to C6.
+  assert.equal(Audio.noteForKey('KeyQ', 1), 72);
+  assert.equal(Audio.noteForKey('KeyY', 1), 81);
+  assert.equal(Audio.noteForKey('KeyZ', -2), 24);
+  assert.equal(Audio.noteForKey('KeyA', 1), null);
+  for (const [s, first, last] of [
+    [1, 'C4', 'C6'],
+    [-2, 'C1', 'C3'],
+    [3, 'C6', 'C8'],
+  ]) {
+    const notes = Audio.keyboardNotes(s);
+    assert.equal(notes.length, 25);
+    assert.deepEqual([notes[0].name, notes[24].name], [first, last]);
+    assert.deepEqual([notes[0].key, notes[13].key, notes[24].key], ['Z', '2', 'I']);
+    for (const { note, key } of notes) {
+      const code = key === ',' ? 'Comma' : /\d/.test(key) ? `Digit${key}` : `Key${key}`;
+      assert.equal(Audio.noteForKey(code, s), note, `${key} at shift ${s}`);
+    }
+  }
+});
+
+test('a card first plays A4, the note its envelopes are drawn for, within the 4 s preview', () => {
+  assert.equal(Audio.noteName(Audio.FIRST_NOTE), 'A4');
+  assert.equal(Audio.HOLD_SAMPLES + Audio.RELEASE_SAMPLES, Audio.MAX_PREVIEW_SAMPLES);
+  assert.equal(Audio.MAX_PREVIEW_SAMPLES, 4 * Audio.SAMPLE_RATE);
 });
 
 test('a released key holds the note for the time it was down, up to the preview hold', () => {
