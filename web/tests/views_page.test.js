@@ -302,7 +302,9 @@ test('Cancel stops a harvest in progress and leaves the page usable', async () =
   await openPage();
   const input = await page.$('#folder-input');
   await input.uploadFile(dir);
-  await page.waitForFunction(() => window.timbrexPage.state.lines.length > 0, { timeout: 120000, polling: 20 });
+  // Pressed as soon as it shows: the worker reads the logs ahead before its first line, and then
+  // harvests 400 small logs faster than a wait for that line and a click take.
+  await page.waitForFunction(() => !document.getElementById('cancel').hidden, { timeout: 120000, polling: 20 });
   await page.click('#cancel');
   const after = await page.evaluate(() => ({
     label: document.getElementById('progress-label').textContent,
