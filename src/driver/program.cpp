@@ -44,7 +44,8 @@ bool collect_inputs(RunState& run, const std::vector<std::string>& arguments) {
 // The instrument of each group: its file's name, where its voice was heard,
 // and whether the save succeeded; "ERR: Can't save file" for each failure, in
 // group order.
-std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count) {
+std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count,
+                                              const std::vector<GroupHearing>& heard) {
     const std::vector<VoiceRecord>& voices = run.voices.records;
     std::vector<std::string> prefixes;
     prefixes.reserve(run.inputs.entries.size());
@@ -61,6 +62,7 @@ std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group
         instrument.file_name = source.prefix + std::to_string(g) + ".vpf";
         instrument.source_path = source.path;
         instrument.saved = outcomes[g] == SaveOutcome::saved;
+        instrument.origin = instrument_origin(run.hearings, voices, static_cast<size_t>(kept[g]), heard[g]);
         if (!instrument.saved) {
             const std::string name = output_file_name(run.start_directory, source.prefix, static_cast<int32_t>(g));
             std::printf(messages::kCantSaveFile, name.c_str());
@@ -78,9 +80,10 @@ std::vector<SavedInstrument> run_sequence(RunState& run, const std::vector<std::
     capture_all_files(run, threads);
     std::vector<VoiceRecord>& voices = run.voices.records;
     const int32_t group_count = group_voices(voices);
+    const std::vector<GroupHearing> heard = hearings_by_group(run.hearings, voices, group_count);
     select_loudest(voices, group_count);
     std::printf(messages::kInstrumentsFound, group_count);
-    return save_instruments(run, group_count);
+    return save_instruments(run, group_count, heard);
 }
 
 }  // namespace
