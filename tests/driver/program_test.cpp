@@ -139,6 +139,35 @@ TEST(RunHarvest, ReturnsWhereEachInstrumentWasHeard) {
     }
 }
 
+// The demo's five instruments: the piano and the brass are each heard at two
+// volumes, and the louder take, keyed on second, is the one saved.
+TEST(RunHarvest, TheDemoSaysWhereEachInstrumentWasHeard) {
+    const testing::TempDir dir;
+    const std::string demo = std::string(TIMBREX_SOURCE_DIR) + "/examples/demo.vgz";
+    const Harvest got = harvest_in(dir.path(), {demo}, 2);
+    struct Want {
+        Chip chip;
+        int channel;
+        uint64_t sample;
+        uint64_t captures;
+    };
+    // Notes last their hold and 2205 samples of rest; 64 DAC bytes wait 480.
+    const std::vector<Want> want = {
+        {Chip::ym2612, 1, 13230, 2}, {Chip::ym2612, 2, 26460, 1},  {Chip::ym2612, 6, 50715, 1},
+        {Chip::ym2151, 3, 88680, 2}, {Chip::ym2151, 8, 101910, 1},
+    };
+    ASSERT_EQ(got.instruments.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        const InstrumentOrigin& origin = got.instruments[i].origin;
+        EXPECT_EQ(origin.chip, want[i].chip) << i;
+        EXPECT_EQ(origin.channel, want[i].channel) << i;
+        EXPECT_EQ(origin.sample, want[i].sample) << i;
+        EXPECT_EQ(origin.logs, 1u) << i;
+        EXPECT_EQ(origin.captures, want[i].captures) << i;
+        EXPECT_FALSE(origin.failed_check) << i;
+    }
+}
+
 TEST(RunHarvest, NoArgumentsPrintTheUsageAndReturnNothing) {
     const testing::TempDir dir;
     const Harvest got = harvest_in(dir.path(), {}, 1);

@@ -64,7 +64,9 @@ async function harvestThrough(selector, paths, timeout = 300000) {
   await page.waitForFunction(() => window.timbrexPage.finished, { timeout, polling: 200 });
   return page.evaluate(() => ({
     lines: window.timbrexPage.lines,
-    instruments: window.timbrexPage.instruments.map((i) => ({ fileName: i.fileName, source: i.source, saved: i.saved })),
+    instruments: window.timbrexPage.instruments.map((i) => ({
+      fileName: i.fileName, source: i.source, saved: i.saved, origin: i.origin,
+    })),
     zip: Array.from(window.timbrexPage.buildZip()),
     cards: document.querySelectorAll('#cards .card').length,
     progress: document.getElementById('progress-text').textContent,
@@ -120,6 +122,13 @@ test('the demo gives the command line\'s 5 files, lines and cards; screenshots',
   assert.equal(result.cards, 5);
   assert.deepEqual(result.instruments.map((i) => i.fileName), Object.keys(expected.files));
   assert.ok(result.instruments.every((i) => i.saved && i.source === 'demo.vgz'));
+  // Where each was heard: the louder take of the piano and of the brass, at
+  // the sample of its key-on.
+  const heard = (chip, channel, sample, captures) => ({ chip, channel, sample, logs: 1, captures, failedCheck: false });
+  assert.deepEqual(result.instruments.map((i) => i.origin), [
+    heard('YM2612', 1, 13230, 2), heard('YM2612', 2, 26460, 1), heard('YM2612', 6, 50715, 1),
+    heard('YM2151', 3, 88680, 2), heard('YM2151', 8, 101910, 1),
+  ]);
   assertSameFiles(unzip(result.zip), expected.files);
   assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
   assert.match(result.progress, /^1 of 1 logs read; 5 instruments\.$/);
