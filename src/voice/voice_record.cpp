@@ -57,6 +57,11 @@ uint64_t hash_words(const uint64_t* words, size_t count) {
 
 int32_t detune_from_code(unsigned code) { return kDetuneTable[code & 7]; }
 
+uint8_t detune_code(int32_t dt) {
+    const int32_t clamped = dt < -3 ? -3 : dt > 3 ? 3 : dt;
+    return static_cast<uint8_t>(clamped >= 0 ? clamped : 4 - clamped);
+}
+
 unsigned carrier_mask(int32_t alg) { return kCarrierMasks[static_cast<unsigned>(alg) & 7]; }
 
 int32_t loudness(const VoiceRecord& voice) {

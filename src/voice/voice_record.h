@@ -44,6 +44,10 @@ static_assert(offsetof(VoiceRecord, group) == kVoiceValueBytes, "bookkeeping fol
 // The chip's 3-bit detune code: bit 2 is the sign, code 4 is minus zero.
 int32_t detune_from_code(unsigned code);
 
+// The code of a signed detune, clamped to -3..+3: detune_from_code's inverse
+// (0 gives code 0, never minus zero).
+uint8_t detune_code(int32_t dt);
+
 // Bit k set when slot k is a carrier under the algorithm (ALG & 7).
 unsigned carrier_mask(int32_t alg);
 
