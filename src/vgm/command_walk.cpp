@@ -62,9 +62,22 @@ constexpr CommandLengths kLengthsFrom160 = make_lengths(true);
 // and write no voice register.
 bool is_short_command(uint8_t opcode) { return static_cast<uint8_t>(opcode - 0x70) < 0x20; }
 
-// The samples a short command waits: 0x7n waits n + 1, 0x8n (a DAC byte, then
-// a wait) waits n.
-uint64_t short_command_wait(uint8_t opcode) { return (opcode & 0x0Fu) + (opcode < 0x80 ? 1u : 0u); }
+// The samples each short command waits: 0x7n waits n + 1, 0x8n (a DAC byte,
+// then a wait) waits n. Looked up rather than computed: the walk's one-byte
+// steps are the commonest of all.
+using ShortWaits = std::array<uint8_t, 0x20>;
+constexpr ShortWaits make_short_waits() {
+    ShortWaits waits{};
+    for (unsigned n = 0; n < 0x10; ++n) {
+        waits[n] = static_cast<uint8_t>(n + 1);
+        waits[0x10 + n] = static_cast<uint8_t>(n);
+    }
+    return waits;
+}
+constexpr ShortWaits kShortWaits = make_short_waits();
+
+// The caller has checked that `opcode` is a short command.
+uint64_t short_command_wait(uint8_t opcode) { return kShortWaits[static_cast<uint8_t>(opcode - 0x70)]; }
 
 constexpr uint64_t kWaitNtscFrame = 735;  // 0x62: 1/60 s at 44.1 kHz
 constexpr uint64_t kWaitPalFrame = 882;   // 0x63: 1/50 s
@@ -185,6 +198,19 @@ constexpr ChipPorts make_chip_ports() {
 }
 constexpr ChipPorts kChipPorts = make_chip_ports();
 
+// The two-operand chip writes of the VGM format, the range every row falls in:
+// the walk steps the whole range as one case, so a new row needs nothing else.
+constexpr int kFirstChipWrite = 0x51;
+constexpr int kLastChipWrite = 0x5F;
+
+constexpr bool rows_are_chip_writes() {
+    for (const ChipCommand& command : kChipCommands) {
+        if (command.opcode < kFirstChipWrite || command.opcode > kLastChipWrite) return false;
+    }
+    return true;
+}
+static_assert(rows_are_chip_writes(), "every port is reached by a two-operand chip write");
+
 // Hands a chip write to its port, with the time of the command. The caller
 // has checked that both operand bytes are in the buffer.
 inline void execute_chip_write(FileCapture& state, const ChipPort& port, const uint8_t* command, uint64_t samples) {
@@ -199,8 +225,8 @@ constexpr bool has_constant_step_lengths(const CommandLengths& lengths) {
     for (int opcode = 0x70; opcode <= 0x8F; ++opcode) {
         if (lengths[static_cast<size_t>(opcode)] != 1) return false;
     }
-    for (const ChipCommand& command : kChipCommands) {
-        if (lengths[command.opcode] != 3) return false;
+    for (int opcode = kFirstChipWrite; opcode <= kLastChipWrite; ++opcode) {
+        if (lengths[static_cast<size_t>(opcode)] != 3) return false;
     }
     return lengths[0x50] == 2 && lengths[0x61] == 3 && lengths[0x62] == 1 && lengths[0x63] == 1;
 }
@@ -243,20 +269,34 @@ void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, ui
                     samples += kWaitPalFrame;
                     position += 1;
                     continue;
-                default: {
+                // kFirstChipWrite to kLastChipWrite: listened to or stepped over.
+                case 0x51:
+                case 0x52:
+                case 0x53:
+                case 0x54:
+                case 0x55:
+                case 0x56:
+                case 0x57:
+                case 0x58:
+                case 0x59:
+                case 0x5A:
+                case 0x5B:
+                case 0x5C:
+                case 0x5D:
+                case 0x5E:
+                case 0x5F: {
+                    const ChipPort& port = kChipPorts[opcode];
+                    if (port.write != nullptr) execute_chip_write(state, port, buffer + position, samples);
+                    position += 3;
+                    continue;
+                }
+                default:
                     if (is_short_command(opcode)) {
                         samples += short_command_wait(opcode);
                         position = skip_short_commands(buffer, position + 1, size, samples);
                         continue;
                     }
-                    const ChipPort& port = kChipPorts[opcode];
-                    if (port.write != nullptr) {
-                        execute_chip_write(state, port, buffer + position, samples);
-                        position += 3;
-                        continue;
-                    }
                     break;
-                }
             }
         }
         uint64_t length = lengths[opcode];
