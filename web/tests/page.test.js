@@ -6,18 +6,18 @@
 // program), TIMBREX_SCREENSHOTS (where the screenshots go). The real-log
 // folders are looked for at ../shared from the repository and skipped when
 // absent.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const fs = require('node:fs');
-const os = require('node:os');
-const path = require('node:path');
-const zlib = require('node:zlib');
-const { execFileSync } = require('node:child_process');
-const puppeteer = require('puppeteer-core');
-const fflate = require('fflate');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import zlib from 'node:zlib';
+import { execFileSync } from 'node:child_process';
+import puppeteer from 'puppeteer-core';
+import * as fflate from 'fflate';
 
-const repo = path.resolve(__dirname, '..', '..');
+const repo = fileURLToPath(new URL('../..', import.meta.url));
 const site = path.resolve(process.env.TIMBREX_SITE || path.join(repo, 'build-web', 'site'));
 const cli = path.resolve(process.env.TIMBREX_CLI || path.join(repo, 'build', 'src', 'timbrex'));
 const screenshots = path.resolve(process.env.TIMBREX_SCREENSHOTS || path.join(repo, 'build-web', 'screenshots'));
@@ -51,7 +51,9 @@ function normalise(lines, root) {
 async function openPage() {
   if (page) await page.close();
   page = await browser.newPage();
-  page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
+  page.on('console', (m) => {
+    if (m.type() === 'error') consoleErrors.push(m.text());
+  });
   page.on('pageerror', (e) => consoleErrors.push(String(e)));
   await page.setViewport({ width: 1280, height: 900 });
   await page.goto(`file://${site}/index.html`);
@@ -61,16 +63,19 @@ async function harvestThrough(selector, paths, timeout = 300000) {
   await openPage();
   const input = await page.$(selector);
   await input.uploadFile(...paths);
-  await page.waitForFunction(() => window.timbrexPage.finished, { timeout, polling: 200 });
+  await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout, polling: 200 });
   return page.evaluate(() => ({
-    lines: window.timbrexPage.lines,
-    instruments: window.timbrexPage.instruments.map((i) => ({
-      fileName: i.fileName, source: i.source, saved: i.saved, origin: i.origin,
+    lines: window.timbrexPage.state.lines,
+    instruments: window.timbrexPage.state.instruments.map((i) => ({
+      fileName: i.fileName,
+      source: i.source,
+      saved: i.saved,
+      origin: i.origin,
     })),
     zip: Array.from(window.timbrexPage.buildZip()),
     cards: document.querySelectorAll('#cards .card').length,
     progress: document.getElementById('progress-text').textContent,
-    memoryBytes: window.timbrexPage.memoryBytes,
+    memoryBytes: window.timbrexPage.state.memoryBytes,
   }));
 }
 
@@ -90,8 +95,16 @@ test.before(async () => {
   browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', `--user-data-dir=${tempDir()}`],
+    args: [
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+      `--user-data-dir=${tempDir()}`,
+    ],
   });
 });
 
@@ -109,43 +122,65 @@ test('the site is complete and under 1 MB', () => {
     }
   };
   walk(site);
-  for (const name of ['index.html', 'page.js', 'worker-source.js', 'fflate.js', 'voice_draw.js']) {
+  for (const name of ['index.html', 'bundle.js', 'style.css', 'licenses/fflate.txt']) {
     assert.ok(fs.existsSync(path.join(site, name)), `${name} is missing`);
   }
   console.log(`site: ${bytes} bytes`);
   assert.ok(bytes < 1024 * 1024, `the site is ${bytes} bytes`);
 });
 
-test('the demo gives the command line\'s 5 files, lines and cards; screenshots', async () => {
+test("the demo gives the command line's 5 files, lines and cards; screenshots", async () => {
   const expected = runCli([demo]);
   const result = await harvestThrough('#file-input', [demo]);
   assert.equal(result.cards, 5);
-  assert.deepEqual(result.instruments.map((i) => i.fileName), Object.keys(expected.files));
+  assert.deepEqual(
+    result.instruments.map((i) => i.fileName),
+    Object.keys(expected.files),
+  );
   assert.ok(result.instruments.every((i) => i.saved && i.source === 'demo.vgz'));
   // Where each was heard: the louder take of the piano and of the brass, at
   // the sample of its key-on.
-  const heard = (chip, channel, sample, captures) => ({ chip, channel, sample, logs: 1, captures, failedCheck: false });
-  assert.deepEqual(result.instruments.map((i) => i.origin), [
-    heard('YM2612', 1, 13230, 2), heard('YM2612', 2, 26460, 1), heard('YM2612', 6, 50715, 1),
-    heard('YM2151', 3, 88680, 2), heard('YM2151', 8, 101910, 1),
-  ]);
+  const heard = (chip, channel, sample, captures) => ({
+    chip,
+    channel,
+    sample,
+    logs: 1,
+    captures,
+    failedCheck: false,
+  });
+  assert.deepEqual(
+    result.instruments.map((i) => i.origin),
+    [
+      heard('YM2612', 1, 13230, 2),
+      heard('YM2612', 2, 26460, 1),
+      heard('YM2612', 6, 50715, 1),
+      heard('YM2151', 3, 88680, 2),
+      heard('YM2151', 8, 101910, 1),
+    ],
+  );
   assertSameFiles(unzip(result.zip), expected.files);
   assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
   assert.match(result.progress, /^1 of 1 logs read; 5 instruments\.$/);
 
   // Every card carries its drawings and its bytes.
-  const cards = await page.evaluate(() => [...document.querySelectorAll('#cards .card')].map((card) => ({
-    ops: card.querySelectorAll('svg.algorithm [data-op]').length,
-    curves: card.querySelectorAll('svg.envelope polyline[data-op]').length,
-    rows: card.querySelectorAll('table tr').length,
-    hex: card.querySelector('.hex').textContent.split(' ').length,
-  })));
+  const cards = await page.evaluate(() =>
+    [...document.querySelectorAll('#cards .card')].map((card) => ({
+      ops: card.querySelectorAll('svg.algorithm [data-op]').length,
+      curves: card.querySelectorAll('svg.envelope polyline[data-op]').length,
+      rows: card.querySelectorAll('table tr').length,
+      hex: card.querySelector('.hex').textContent.split(' ').length,
+    })),
+  );
   for (const card of cards) assert.deepEqual(card, { ops: 4, curves: 4, rows: 5, hex: 42 });
 
   // Filter by algorithm, then sort by it. The cards drawn for the harvest are
   // moved, never drawn again: a folder's thousand cards took seconds to redraw.
-  await page.$$eval('#cards .card', (list) => list.forEach((c, i) => { c.dataset.drawn = String(i); }));
-  const algs = await page.evaluate(() => window.timbrexPage.instruments.map((i) => i.voice.ALG));
+  await page.$$eval('#cards .card', (list) =>
+    list.forEach((c, i) => {
+      c.dataset.drawn = String(i);
+    }),
+  );
+  const algs = await page.evaluate(() => window.timbrexPage.state.instruments.map((i) => i.voice.ALG));
   await page.select('#filter-alg', String(algs[0]));
   const filtered = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.alg));
   assert.equal(filtered.length, algs.filter((a) => a === algs[0]).length);
@@ -153,15 +188,20 @@ test('the demo gives the command line\'s 5 files, lines and cards; screenshots',
   await page.select('#filter-alg', '');
   await page.select('#sort', 'alg');
   const sorted = await page.$$eval('#cards .card', (list) => list.map((c) => Number(c.dataset.alg)));
-  assert.deepEqual(sorted, [...algs].sort((a, b) => a - b));
+  assert.deepEqual(
+    sorted,
+    [...algs].sort((a, b) => a - b),
+  );
   await page.select('#sort', 'group');
   const drawn = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.drawn));
   assert.deepEqual(drawn, ['0', '1', '2', '3', '4']);
 
   // Every control has a name a screen reader can say.
-  const unnamed = await page.evaluate(() => [...document.querySelectorAll('input, select, button')]
-    .filter((c) => !(c.labels && c.labels.length) && !c.getAttribute('aria-label') && !c.textContent.trim())
-    .map((c) => c.id || c.outerHTML));
+  const unnamed = await page.evaluate(() =>
+    [...document.querySelectorAll('input, select, button')]
+      .filter((c) => !(c.labels && c.labels.length) && !c.getAttribute('aria-label') && !c.textContent.trim())
+      .map((c) => c.id || c.outerHTML),
+  );
   assert.deepEqual(unnamed, []);
 
   fs.mkdirSync(screenshots, { recursive: true });
@@ -193,19 +233,23 @@ async function dropFiles(paths) {
   const client = await page.createCDPSession();
   const at = { x: box.x + box.width / 2, y: box.y + box.height / 2 };
   const data = { items: [], files: paths, dragOperationsMask: 1 };
-  for (const type of ['dragEnter', 'dragOver', 'drop']) await client.send('Input.dispatchDragEvent', { type, ...at, data });
-  await page.waitForFunction(() => window.timbrexPage.finished, { timeout: 60000, polling: 200 });
-  return page.evaluate(() => ({ zip: Array.from(window.timbrexPage.buildZip()), lines: window.timbrexPage.lines }));
+  for (const type of ['dragEnter', 'dragOver', 'drop'])
+    await client.send('Input.dispatchDragEvent', { type, ...at, data });
+  await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout: 60000, polling: 200 });
+  return page.evaluate(() => ({
+    zip: Array.from(window.timbrexPage.buildZip()),
+    lines: window.timbrexPage.state.lines,
+  }));
 }
 
-test('a log dropped on the page gives the command line\'s files', async () => {
+test("a log dropped on the page gives the command line's files", async () => {
   const expected = runCli([demo]);
   const result = await dropFiles([demo]);
   assertSameFiles(unzip(result.zip), expected.files);
   assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
 });
 
-test('broken logs give the command line\'s lines', async () => {
+test("broken logs give the command line's lines", async () => {
   const dir = tempDir();
   const gz = fs.readFileSync(demo);
   const damaged = Buffer.from(gz);
@@ -217,15 +261,20 @@ test('broken logs give the command line\'s lines', async () => {
   const expected = runCli(names);
   const result = await harvestThrough('#file-input', [names[2], names[0], names[1]]);
   assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, dir + '/'));
-  assert.ok(expected.lines.some((l) => l.startsWith('ERR: No VGM found')), expected.lines.join('\n'));
+  assert.ok(
+    expected.lines.some((l) => l.startsWith('ERR: No VGM found')),
+    expected.lines.join('\n'),
+  );
   assertSameFiles(unzip(result.zip), expected.files);
   fs.rmSync(dir, { recursive: true, force: true });
 });
 
 for (const name of ['real-logs', 'bench-logs']) {
   const folder = path.join(shared, name);
-  test(`${name} given as a folder gives the command line's files and lines`,
-    { skip: !fs.existsSync(folder) && `${folder} is absent`, timeout: 900000 }, async () => {
+  test(
+    `${name} given as a folder gives the command line's files and lines`,
+    { skip: !fs.existsSync(folder) && `${folder} is absent`, timeout: 900000 },
+    async () => {
       const expected = runCli([`${folder}/*`]);
       // The walk prints the full paths the system reports, links resolved.
       const printedFolder = fs.realpathSync(folder);
@@ -235,8 +284,10 @@ for (const name of ['real-logs', 'bench-logs']) {
       assertSameFiles(files, expected.files);
       // The logs are read from the dropped files one at a time: the module's memory stays below the drop's size.
       const dropBytes = execFileSync('du', ['-sb', folder], { encoding: 'utf8' }).split('\t')[0];
-      console.log(`${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal; ` +
-        `wasm memory ${result.memoryBytes} bytes for a drop of ${dropBytes}`);
+      console.log(
+        `${name}: ${Object.keys(files).length} files equal, ${result.lines.length} lines equal; ` +
+          `wasm memory ${result.memoryBytes} bytes for a drop of ${dropBytes}`,
+      );
       if (Number(dropBytes) > 20 * 1024 * 1024) assert.ok(result.memoryBytes < Number(dropBytes));
 
       // Filtered by a source log, the cards are that log's instruments; sorted by source, in byte order of the logs.
@@ -249,8 +300,10 @@ for (const name of ['real-logs', 'bench-logs']) {
       await page.select('#sort', 'source');
       const bySource = await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.source));
       const bytes = (s) => Buffer.from(s, 'utf8');
-      for (let i = 1; i < bySource.length; ++i) assert.ok(Buffer.compare(bytes(bySource[i - 1]), bytes(bySource[i])) <= 0);
-    });
+      for (let i = 1; i < bySource.length; ++i)
+        assert.ok(Buffer.compare(bytes(bySource[i - 1]), bytes(bySource[i])) <= 0);
+    },
+  );
 }
 
 // The connections of the eight algorithms as the chip manuals draw them,
@@ -266,24 +319,29 @@ const CONNECTIONS = [
   { edges: [], carriers: [1, 2, 3, 4] },
 ];
 
-test('each algorithm\'s diagram has its carriers and connections', async () => {
+test("each algorithm's diagram has its carriers and connections", async () => {
   await openPage();
-  const drawn = await page.evaluate(() => [0, 1, 2, 3, 4, 5, 6, 7].map((alg) => {
-    const box = document.createElement('div');
-    box.innerHTML = window.TimbrexDraw.algorithmSvg(alg, 5);
-    document.body.append(box);
-    const svg = box.querySelector('svg');
-    const result = {
-      edges: [...svg.querySelectorAll('line[data-from]')].map((l) => `${l.dataset.from}>${l.dataset.to}`).sort(),
-      carriers: [...svg.querySelectorAll('[data-carrier]')].map((g) => Number(g.dataset.op)).sort(),
-      outputs: [...svg.querySelectorAll('line[data-output]')].map((l) => Number(l.dataset.output)).sort(),
-      ops: [...svg.querySelectorAll('g[data-op]')].map((g) => g.textContent).sort().join(''),
-      feedback: svg.querySelector('[data-feedback]').dataset.feedback,
-      onScreen: svg.getBBox().width > 0,
-    };
-    box.remove();
-    return result;
-  }));
+  const drawn = await page.evaluate(() =>
+    [0, 1, 2, 3, 4, 5, 6, 7].map((alg) => {
+      const box = document.createElement('div');
+      box.innerHTML = window.timbrexPage.draw.algorithmSvg(alg, 5);
+      document.body.append(box);
+      const svg = box.querySelector('svg');
+      const result = {
+        edges: [...svg.querySelectorAll('line[data-from]')].map((l) => `${l.dataset.from}>${l.dataset.to}`).sort(),
+        carriers: [...svg.querySelectorAll('[data-carrier]')].map((g) => Number(g.dataset.op)).sort(),
+        outputs: [...svg.querySelectorAll('line[data-output]')].map((l) => Number(l.dataset.output)).sort(),
+        ops: [...svg.querySelectorAll('g[data-op]')]
+          .map((g) => g.textContent)
+          .sort()
+          .join(''),
+        feedback: svg.querySelector('[data-feedback]').dataset.feedback,
+        onScreen: svg.getBBox().width > 0,
+      };
+      box.remove();
+      return result;
+    }),
+  );
   drawn.forEach((d, alg) => {
     assert.deepEqual(d.edges, CONNECTIONS[alg].edges, `algorithm ${alg}`);
     assert.deepEqual(d.carriers, CONNECTIONS[alg].carriers, `algorithm ${alg}`);
@@ -297,13 +355,21 @@ test('each algorithm\'s diagram has its carriers and connections', async () => {
 test('an envelope with AR 31 rises at once; one with RR 15 falls fastest', async () => {
   await openPage();
   const drawn = await page.evaluate(() => {
-    const op = (number, fields) => Object.assign({ number, MUL: 1, DT: 0, TL: 0, RS: 0, AR: 31, DR: 0, SR: 0, RR: 7, SL: 0, SSG: 0 }, fields);
+    const op = (number, fields) =>
+      Object.assign({ number, MUL: 1, DT: 0, TL: 0, RS: 0, AR: 31, DR: 0, SR: 0, RR: 7, SL: 0, SSG: 0 }, fields);
     const box = document.createElement('div');
     // Operator 1: AR 31; 2: AR 12; 3: RR 15; 4: RR 10.
-    box.innerHTML = window.TimbrexDraw.envelopeSvg({ operators: [op(1, {}), op(2, { AR: 12 }), op(3, { RR: 15 }), op(4, { RR: 10 })] });
+    box.innerHTML = window.timbrexPage.draw.envelopeSvg({
+      operators: [op(1, {}), op(2, { AR: 12 }), op(3, { RR: 15 }), op(4, { RR: 10 })],
+    });
     document.body.append(box);
-    const points = (n) => box.querySelector(`polyline[data-op="${n}"]`).getAttribute('points').trim().split(' ')
-      .map((p) => p.split(',').map(Number));
+    const points = (n) =>
+      box
+        .querySelector(`polyline[data-op="${n}"]`)
+        .getAttribute('points')
+        .trim()
+        .split(' ')
+        .map((p) => p.split(',').map(Number));
     const keyOff = Number(box.querySelector('.key-off').getAttribute('x1'));
     // The grid lines at 0, -48 and -96 dB, top to bottom.
     const grid = [...box.querySelectorAll('line.grid')].map((l) => Number(l.getAttribute('y1'))).sort((a, b) => a - b);

@@ -1,22 +1,27 @@
 // The voice decoding and the algorithm diagrams' geometry.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Draw = require('../../voice_draw.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import * as Draw from '../../src/voice_draw.js';
 
 // The carrier mask of the harvest (bit k: slot k is a carrier) for ALG 0-7.
 const CARRIER_MASK = [8, 8, 8, 8, 12, 14, 14, 15];
 const SLOT_OPERATOR = [1, 3, 2, 4];
 
-test('the carriers drawn are the slots of the harvest\'s carrier mask, in operator numbers', () => {
+test("the carriers drawn are the slots of the harvest's carrier mask, in operator numbers", () => {
   for (let alg = 0; alg < 8; ++alg) {
-    const fromMask = [0, 1, 2, 3].filter((slot) => CARRIER_MASK[alg] & (1 << slot)).map((slot) => SLOT_OPERATOR[slot]).sort();
-    const drawn = Draw.algorithmLayout(alg).boxes.filter((b) => b.carrier).map((b) => b.op).sort();
+    const fromMask = [0, 1, 2, 3]
+      .filter((slot) => CARRIER_MASK[alg] & (1 << slot))
+      .map((slot) => SLOT_OPERATOR[slot])
+      .sort();
+    const drawn = Draw.algorithmLayout(alg)
+      .boxes.filter((b) => b.carrier)
+      .map((b) => b.op)
+      .sort();
     assert.deepEqual(drawn, fromMask, `algorithm ${alg}`);
   }
 });
 
-test('every line runs left to right from a modulator\'s right edge to its target\'s left edge', () => {
+test("every line runs left to right from a modulator's right edge to its target's left edge", () => {
   for (let alg = 0; alg < 8; ++alg) {
     const layout = Draw.algorithmLayout(alg);
     const box = (op) => layout.boxes[op - 1];
@@ -28,9 +33,10 @@ test('every line runs left to right from a modulator\'s right edge to its target
     }
     for (const o of layout.outputs) assert.ok(o.x2 > o.x1 && o.x2 <= layout.width);
     // No two boxes overlap.
-    for (const a of layout.boxes) for (const b of layout.boxes) {
-      if (a !== b) assert.ok(a.x !== b.x || Math.abs(a.y - b.y) >= 22, `algorithm ${alg}: ${a.op} and ${b.op}`);
-    }
+    for (const a of layout.boxes)
+      for (const b of layout.boxes) {
+        if (a !== b) assert.ok(a.x !== b.x || Math.abs(a.y - b.y) >= 22, `algorithm ${alg}: ${a.op} and ${b.op}`);
+      }
   }
 });
 
@@ -47,9 +53,18 @@ test('decoding: slots 0-3 of the file are operators 1, 3, 2, 4; DT is stored + 3
   const voice = Draw.decodeVoice(bytes);
   assert.equal(voice.ALG, 4);
   assert.equal(voice.FB, 5);
-  assert.deepEqual(voice.operators.map((o) => o.MUL), [1, 3, 2, 4]);
-  assert.deepEqual(voice.operators.map((o) => o.DT), [-3, -1, -2, 0]);
-  assert.deepEqual(voice.operators.map((o) => o.number), [1, 2, 3, 4]);
+  assert.deepEqual(
+    voice.operators.map((o) => o.MUL),
+    [1, 3, 2, 4],
+  );
+  assert.deepEqual(
+    voice.operators.map((o) => o.DT),
+    [-3, -1, -2, 0],
+  );
+  assert.deepEqual(
+    voice.operators.map((o) => o.number),
+    [1, 2, 3, 4],
+  );
   assert.throws(() => Draw.decodeVoice(new Uint8Array(41)));
 });
 

@@ -1,27 +1,38 @@
 // How picked files and dropped folders become the harvest's arguments.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Plan = require('../../harvest_plan.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import * as Plan from '../../src/harvest_plan.js';
 
 const items = (...paths) => paths.map((path) => ({ path, file: { name: path } }));
 
 test('loose files are named one by one, in byte order of their names', () => {
   const plan = Plan.planHarvest(items('b.vgm', 'Z.vgz', 'a.vgm', 'ä.vgm', 'notes.txt'));
-  assert.deepEqual(plan.arguments, ['/input/Z.vgz', '/input/a.vgm', '/input/b.vgm', '/input/notes.txt', '/input/ä.vgm']);
+  assert.deepEqual(plan.arguments, [
+    '/input/Z.vgz',
+    '/input/a.vgm',
+    '/input/b.vgm',
+    '/input/notes.txt',
+    '/input/ä.vgm',
+  ]);
   assert.equal(plan.logs, 4);
 });
 
 test('two files of one name both get harvested, each under its own folder', () => {
   const plan = Plan.planHarvest(items('x.vgm', 'x.vgm'));
-  assert.deepEqual(plan.mounts.map((m) => m.path), ['x.vgm', '2/x.vgm']);
+  assert.deepEqual(
+    plan.mounts.map((m) => m.path),
+    ['x.vgm', '2/x.vgm'],
+  );
   assert.deepEqual(plan.arguments, ['/input/x.vgm', '/input/2/x.vgm']);
 });
 
 test('one folder is walked as the command line walks "folder/*"', () => {
   const plan = Plan.planHarvest(items('songs/b.vgz', 'songs/sub/c.VGM', 'songs/readme.txt'));
   assert.deepEqual(plan.arguments, ['/input/songs/*']);
-  assert.deepEqual(plan.mounts.map((m) => m.path), ['songs/b.vgz', 'songs/sub/c.VGM', 'songs/readme.txt']);
+  assert.deepEqual(
+    plan.mounts.map((m) => m.path),
+    ['songs/b.vgz', 'songs/sub/c.VGM', 'songs/readme.txt'],
+  );
   assert.equal(plan.logs, 2);
 });
 
@@ -31,7 +42,7 @@ test('several folders, or folders with files, are walked as the folder holding t
   assert.deepEqual(Plan.planHarvest([]).arguments, []);
 });
 
-test('the suffix filter and the byte order are the command line\'s', () => {
+test("the suffix filter and the byte order are the command line's", () => {
   assert.ok(Plan.hasVgmSuffix('songvgm'));
   assert.ok(Plan.hasVgmSuffix('x.VgZ'));
   assert.ok(!Plan.hasVgmSuffix('x.vgm.bak'));

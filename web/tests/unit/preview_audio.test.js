@@ -1,13 +1,20 @@
 // The audio preview's pure helpers: note names and pitches, the computer
 // keys of the two-octave keyboard, the hold of a released key and WAV files.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Audio = require('../../preview_audio.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import * as Audio from '../../src/preview_audio.js';
 
 test('notes are named and tuned as scientific pitch with A4 at 440 Hz', () => {
-  for (const [note, name, hz] of [[60, 'C4', 261.626], [69, 'A4', 440], [81, 'A5', 880], [48, 'C3', 130.813],
-    [61, 'C#4', 277.183], [72, 'C5', 523.251], [0, 'C-1', 8.176], [59, 'B3', 246.942]]) {
+  for (const [note, name, hz] of [
+    [60, 'C4', 261.626],
+    [69, 'A4', 440],
+    [81, 'A5', 880],
+    [48, 'C3', 130.813],
+    [61, 'C#4', 277.183],
+    [72, 'C5', 523.251],
+    [0, 'C-1', 8.176],
+    [59, 'B3', 246.942],
+  ]) {
     assert.equal(Audio.noteName(note), name);
     assert.ok(Math.abs(Audio.noteFrequency(note) - hz) < 0.001, `${name}: ${Audio.noteFrequency(note)}`);
   }
@@ -71,7 +78,7 @@ test('a WAV file has the PCM header and the samples little-endian', () => {
   assert.equal(view.getUint16(34, true), 16);
   assert.equal(text(36), 'data');
   assert.equal(view.getUint32(40, true), 8);
-  assert.deepEqual([...wav.subarray(44)], [0x01, 0x00, 0xFE, 0xFF, 0x34, 0x12, 0x00, 0x80]);
+  assert.deepEqual([...wav.subarray(44)], [0x01, 0x00, 0xfe, 0xff, 0x34, 0x12, 0x00, 0x80]);
 });
 
 test('a WAV file is named after the patch and the note', () => {

@@ -2,15 +2,19 @@
 // keyboard (also played from the computer keyboard while the card's preview
 // has focus) and a WAV download. The worker renders every note with libgme's
 // YM2612; Web Audio plays the samples.
-(function () {
-  'use strict';
-  const Audio = window.TimbrexAudio;
-  const SECONDS_HELD = Audio.HOLD_SAMPLES / Audio.SAMPLE_RATE;
-  // A released key asks for a render with the key-off this much later than
-  // now, so that the new samples are there before their key-off is due.
-  const RENDER_MARGIN = 0.04;
-  const CACHE_SIZE = 32;
+import * as Audio from './preview_audio.js';
+import { button } from './dom.js';
 
+const SECONDS_HELD = Audio.HOLD_SAMPLES / Audio.SAMPLE_RATE;
+// A released key asks for a render with the key-off this much later than
+// now, so that the new samples are there before their key-off is due.
+const RENDER_MARGIN = 0.04;
+const CACHE_SIZE = 32;
+
+// The preview's controls for the cards. `currentWorker()` gives the worker that
+// renders (the page's harvest worker); `saveBlob(bytes, name, type)` downloads.
+// Returns {controls(instrument), onWorkerMessage(message), engine}.
+export function createPreview({ currentWorker, saveBlob }) {
   const engine = {
     context: null,
     nextId: 1,
@@ -40,7 +44,7 @@
   }
 
   function requestRender(bytes, note, hold) {
-    const worker = window.timbrexPage && window.timbrexPage.worker;
+    const worker = currentWorker();
     if (!worker) return Promise.reject(new Error('the page has no worker'));
     const id = engine.nextId++;
     return new Promise((resolve, reject) => {
@@ -87,12 +91,15 @@
     preview.sounding.set(note, voice);
     setCurrentNote(preview, note);
     pressKey(preview, note, true);
-    render(preview.instrument, note, Audio.HOLD_SAMPLES).then((rendered) => {
-      if (voice.released) return;
-      voice.startedAt = context().currentTime;
-      voice.source = startSource(audioBuffer(rendered), voice.startedAt, 0);
-      preview.element.dataset.previewSamples = String(rendered.frames);
-    }, (error) => showError(preview, error));
+    render(preview.instrument, note, Audio.HOLD_SAMPLES).then(
+      (rendered) => {
+        if (voice.released) return;
+        voice.startedAt = context().currentTime;
+        voice.source = startSource(audioBuffer(rendered), voice.startedAt, 0);
+        preview.element.dataset.previewSamples = String(rendered.frames);
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function noteOff(preview, note) {
@@ -104,35 +111,47 @@
     if (!voice.source) {
       // Let go before the first samples came: play it with the hold it had.
       const held = (performance.now() - voice.downAt) / 1000;
-      render(preview.instrument, note, Audio.holdSamples(held)).then((rendered) => {
-        startSource(audioBuffer(rendered), context().currentTime, 0);
-        preview.element.dataset.previewSamples = String(rendered.frames);
-      }, (error) => showError(preview, error));
+      render(preview.instrument, note, Audio.holdSamples(held)).then(
+        (rendered) => {
+          startSource(audioBuffer(rendered), context().currentTime, 0);
+          preview.element.dataset.previewSamples = String(rendered.frames);
+        },
+        (error) => showError(preview, error),
+      );
       return;
     }
     const held = context().currentTime - voice.startedAt;
-    if (held >= SECONDS_HELD) return;  // the full preview already lets go at its hold time
-    render(preview.instrument, note, Audio.holdSamples(held + RENDER_MARGIN)).then((rendered) => {
-      const when = context().currentTime;
-      startSource(audioBuffer(rendered), when, when - voice.startedAt);
-      voice.source.stop(when);
-    }, (error) => showError(preview, error));
+    if (held >= SECONDS_HELD) return; // the full preview already lets go at its hold time
+    render(preview.instrument, note, Audio.holdSamples(held + RENDER_MARGIN)).then(
+      (rendered) => {
+        const when = context().currentTime;
+        startSource(audioBuffer(rendered), when, when - voice.startedAt);
+        voice.source.stop(when);
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function playWhole(preview) {
     const note = preview.currentNote;
-    render(preview.instrument, note, Audio.HOLD_SAMPLES).then((rendered) => {
-      startSource(audioBuffer(rendered), context().currentTime, 0);
-      preview.element.dataset.previewSamples = String(rendered.frames);
-    }, (error) => showError(preview, error));
+    render(preview.instrument, note, Audio.HOLD_SAMPLES).then(
+      (rendered) => {
+        startSource(audioBuffer(rendered), context().currentTime, 0);
+        preview.element.dataset.previewSamples = String(rendered.frames);
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function downloadWav(preview) {
     const note = preview.currentNote;
-    render(preview.instrument, note, Audio.HOLD_SAMPLES).then((rendered) => {
-      const wav = Audio.encodeWav(rendered.samples, Audio.SAMPLE_RATE, 2);
-      window.timbrexPage.saveBlob(wav, Audio.wavFileName(preview.instrument.fileName, note), 'audio/wav');
-    }, (error) => showError(preview, error));
+    render(preview.instrument, note, Audio.HOLD_SAMPLES).then(
+      (rendered) => {
+        const wav = Audio.encodeWav(rendered.samples, Audio.SAMPLE_RATE, 2);
+        saveBlob(wav, Audio.wavFileName(preview.instrument.fileName, note), 'audio/wav');
+      },
+      (error) => showError(preview, error),
+    );
   }
 
   function showError(preview, error) {
@@ -150,14 +169,6 @@
   function pressKey(preview, note, down) {
     const key = preview.keys.get(note);
     if (key) key.classList.toggle('down', down);
-  }
-
-  function button(className, text) {
-    const b = document.createElement('button');
-    b.type = 'button';
-    b.className = className;
-    b.textContent = text;
-    return b;
   }
 
   // The keys, built once: a page of a thousand cards clones them instead of
@@ -188,7 +199,10 @@
   // listeners sit on the keyboard and find the key an event is for.
   function keyboard(preview) {
     const board = keyboardKeys();
-    board.setAttribute('aria-label', `Keyboard C3 to C5 for ${preview.instrument.fileName}: computer keys Z to M and Q to I`);
+    board.setAttribute(
+      'aria-label',
+      `Keyboard C3 to C5 for ${preview.instrument.fileName}: computer keys Z to M and Q to I`,
+    );
     for (const k of board.children) preview.keys.set(Number(k.dataset.note), k);
     const keyOf = (event) => event.target.closest && event.target.closest('.key');
     board.addEventListener('pointerdown', (event) => {
@@ -236,8 +250,14 @@
     element.setAttribute('role', 'group');
     element.setAttribute('aria-label', `Listen to ${instrument.fileName}`);
     const preview = {
-      instrument, element, keys: new Map(), sounding: new Map(), currentNote: Audio.MIDDLE_C,
-      play: button('play', ''), wav: button('wav', 'Download WAV'), status: document.createElement('p'),
+      instrument,
+      element,
+      keys: new Map(),
+      sounding: new Map(),
+      currentNote: Audio.MIDDLE_C,
+      play: button('play', ''),
+      wav: button('wav', 'Download WAV'),
+      status: document.createElement('p'),
     };
     preview.status.className = 'preview-status';
     preview.status.setAttribute('aria-live', 'polite');
@@ -266,5 +286,5 @@
     return element;
   }
 
-  window.TimbrexPreview = { controls, onWorkerMessage, engine };
-})();
+  return { controls, onWorkerMessage, engine };
+}

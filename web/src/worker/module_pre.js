@@ -2,4 +2,6 @@
 // prints goes to the page as it is printed. (Placed before the module's code.)
 Module['print'] = (text) => postMessage({ type: 'line', text });
 Module['printErr'] = (text) => postMessage({ type: 'diagnostic', text });
-Module['timbrexReady'] = new Promise((resolve) => { Module['onRuntimeInitialized'] = resolve; });
+Module['timbrexReady'] = new Promise((resolve) => {
+  Module['onRuntimeInitialized'] = resolve;
+});

@@ -1,0 +1,62 @@
+// One instrument's card: title, source, the algorithm's diagram, the
+// envelopes, the parameter table, the bytes, a download and the preview's
+// controls. Everything a card shows is built here.
+import { FIELDS, algorithmSvg, envelopeSvg, hexBytes } from './voice_draw.js';
+import { element, button } from './dom.js';
+
+function parameterTable(voice) {
+  const table = element('table');
+  table.append(element('caption', 'visually-hidden', 'Parameters per operator'));
+  const head = element('tr');
+  head.append(element('th', '', 'Op'), ...FIELDS.map((f) => element('th', '', f)));
+  table.append(head);
+  for (const op of voice.operators) {
+    const row = element('tr');
+    const name = element('th', `op${op.number}`, String(op.number));
+    name.scope = 'row';
+    row.append(name, ...FIELDS.map((f) => element('td', '', String(op[f]))));
+    table.append(row);
+  }
+  return table;
+}
+
+function drawings(voice) {
+  const box = element('div', 'drawings');
+  const algorithm = element('div', 'algorithm-box');
+  algorithm.innerHTML = algorithmSvg(voice.ALG, voice.FB);
+  const envelope = element('div', 'envelope-box');
+  const legend = element('div', 'legend');
+  for (const n of [1, 2, 3, 4]) legend.append(element('span', `op${n}`, `— op ${n}`));
+  envelope.innerHTML = envelopeSvg(voice);
+  envelope.prepend(legend);
+  box.append(algorithm, envelope);
+  return box;
+}
+
+// `instrument`: {group, fileName, source, bytes, voice} (voice null when the
+// file could not be saved). `saveBlob(bytes, name, type)` downloads;
+// `previewControls(instrument)` gives the element that plays it.
+export function renderCard(instrument, { saveBlob, previewControls }) {
+  const card = element('li', 'card');
+  card.dataset.file = instrument.fileName;
+  card.dataset.source = instrument.source;
+  const title = element('h3', '', instrument.fileName);
+  title.id = `card-${instrument.group}`;
+  card.setAttribute('aria-labelledby', title.id);
+  card.append(title, element('p', 'source', `from ${instrument.source}`));
+  if (!instrument.voice) {
+    card.append(element('p', 'unsaved', 'This file could not be saved (see the printed lines).'));
+    return card;
+  }
+  const voice = instrument.voice;
+  card.dataset.alg = String(voice.ALG);
+  card.append(element('p', 'summary', `Algorithm ${voice.ALG}, feedback ${voice.FB}`));
+  card.append(drawings(voice), parameterTable(voice), element('p', 'hex', hexBytes(instrument.bytes)));
+  const actions = element('div', 'actions');
+  const download = button('', 'Download .vpf');
+  download.setAttribute('aria-label', `Download ${instrument.fileName}`);
+  download.addEventListener('click', () => saveBlob(instrument.bytes, instrument.fileName, 'application/octet-stream'));
+  actions.append(download);
+  card.append(actions, previewControls(instrument));
+  return card;
+}
