@@ -3,6 +3,7 @@
 // controls. Everything a card shows is built here.
 import { FIELDS, algorithmSvg, envelopeSvg, hexBytes } from './voice_draw.js';
 import { element, button } from './dom.js';
+import { originBlock } from './provenance.js';
 
 function parameterTable(voice) {
   const table = element('table');
@@ -43,7 +44,8 @@ export function renderCard(instrument, { saveBlob, previewControls }) {
   const title = element('h3', '', instrument.fileName);
   title.id = `card-${instrument.group}`;
   card.setAttribute('aria-labelledby', title.id);
-  card.append(title, element('p', 'source', `from ${instrument.source}`));
+  card.append(title, element('p', 'source', `from ${instrument.source}`), originBlock(instrument));
+  if (instrument.origin) card.dataset.chip = instrument.origin.chip;
   if (!instrument.voice) {
     card.append(element('p', 'unsaved', 'This file could not be saved (see the printed lines).'));
     return card;

@@ -7,6 +7,7 @@ import { renderCard } from './card.js';
 import { droppedItems } from './dropped_items.js';
 import { startWorker } from './harvest_worker.js';
 import { option } from './dom.js';
+import { chipsOf, matchesChip } from './provenance.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -98,13 +99,18 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
     );
     $('filter-source').replaceChildren(option('', 'all'), ...sources.map((s) => option(s, s)));
     $('filter-alg').replaceChildren(option('', 'all'), ...algorithms.map((a) => option(String(a), String(a))));
+    $('filter-chip').replaceChildren(option('', 'all'), ...chipsOf(state.instruments).map((c) => option(c, c)));
   }
 
   function shownInstruments() {
     const source = $('filter-source').value;
     const alg = $('filter-alg').value;
+    const chip = $('filter-chip').value;
     const shown = state.instruments.filter(
-      (i) => (source === '' || i.source === source) && (alg === '' || (i.voice && String(i.voice.ALG) === alg)),
+      (i) =>
+        (source === '' || i.source === source) &&
+        (alg === '' || (i.voice && String(i.voice.ALG) === alg)) &&
+        matchesChip(i, chip),
     );
     const sort = $('sort').value;
     const byGroup = (a, b) => a.group - b.group;
@@ -169,7 +175,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
 
   wirePickers();
   wireDropZone();
-  for (const id of ['sort', 'filter-source', 'filter-alg']) $(id).addEventListener('change', showCards);
+  for (const id of ['sort', 'filter-source', 'filter-alg', 'filter-chip']) $(id).addEventListener('change', showCards);
   $('download-all').addEventListener('click', () =>
     saveBlob(buildZip(state.instruments), 'timbrex-instruments.zip', 'application/zip'),
   );

@@ -162,6 +162,22 @@ test("the demo gives the command line's 5 files, lines and cards; screenshots", 
   assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
   assert.match(result.progress, /^1 of 1 logs read; 5 instruments\.$/);
 
+  // Each card says where its instrument was heard; the chip filter keeps one chip's cards.
+  const origins = await page.$$eval('#cards .card', (list) =>
+    list.map((c) => [c.querySelector('.origin-where').textContent, c.querySelector('.origin-heard').textContent]),
+  );
+  assert.deepEqual(origins, [
+    ['YM2612 channel 1, first heard at 0:00.30 in demo.vgz', 'heard in 1 log, 2 times'],
+    ['YM2612 channel 2, first heard at 0:00.60 in demo.vgz', 'heard in 1 log, 1 time'],
+    ['YM2612 channel 6, first heard at 0:01.15 in demo.vgz', 'heard in 1 log, 1 time'],
+    ['YM2151 channel 3, first heard at 0:02.01 in demo.vgz', 'heard in 1 log, 2 times'],
+    ['YM2151 channel 8, first heard at 0:02.31 in demo.vgz', 'heard in 1 log, 1 time'],
+  ]);
+  assert.equal(await page.$$eval('#cards .origin-warning', (list) => list.length), 0);
+  await page.select('#filter-chip', 'YM2151');
+  assert.deepEqual(await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.chip)), ['YM2151', 'YM2151']);
+  await page.select('#filter-chip', '');
+
   // Every card carries its drawings and its bytes.
   const cards = await page.evaluate(() =>
     [...document.querySelectorAll('#cards .card')].map((card) => ({
@@ -210,6 +226,23 @@ test("the demo gives the command line's 5 files, lines and cards; screenshots", 
   const overflow = await page.evaluate(() => document.documentElement.scrollWidth);
   assert.ok(overflow <= 360, `the page is ${overflow} px wide at 360 px`);
   await screenshotWhole(path.join(screenshots, 'narrow.png'), 360);
+});
+
+// A log whose gzip check fails is harvested as the command line harvests it,
+// with its "OK" line, and each of its cards warns of the damage.
+test('cards from a log that failed its check carry a warning', async () => {
+  const damaged = fs.readFileSync(demo);
+  damaged[damaged.length - 8] ^= 0xff; // the member's CRC
+  const file = path.join(tempDir(), 'damaged.vgz');
+  fs.writeFileSync(file, damaged);
+  const expected = runCli([file]);
+  const result = await harvestThrough('#file-input', [file]);
+  assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(file) + '/'));
+  assert.equal(result.cards, 5);
+  assert.ok(result.instruments.every((i) => i.origin.failedCheck));
+  const warnings = await page.$$eval('#cards .card .origin-warning', (list) => list.map((w) => w.textContent));
+  assert.equal(warnings.length, 5);
+  assert.match(warnings[0], /damaged\.vgz failed its gzip check/);
 });
 
 // The whole page as a user scrolling it sees it: cards are laid out only in
