@@ -3,7 +3,7 @@
 // controls. Everything a card shows is built here.
 import { FIELDS, algorithmSvg, envelopeSvg, hexBytes } from './voice_draw.js';
 import { element, button } from './dom.js';
-import { originBlock } from './provenance.js';
+import { envelopeOptions, originBlock, previewNote } from './provenance.js';
 
 function parameterTable(voice) {
   const table = element('table');
@@ -21,14 +21,14 @@ function parameterTable(voice) {
   return table;
 }
 
-function drawings(voice) {
+function drawings(voice, options) {
   const box = element('div', 'drawings');
   const algorithm = element('div', 'algorithm-box');
   algorithm.innerHTML = algorithmSvg(voice.ALG, voice.FB);
   const envelope = element('div', 'envelope-box');
   const legend = element('div', 'legend');
   for (const n of [1, 2, 3, 4]) legend.append(element('span', `op${n}`, `— op ${n}`));
-  envelope.innerHTML = envelopeSvg(voice);
+  envelope.innerHTML = envelopeSvg(voice, options);
   envelope.prepend(legend);
   box.append(algorithm, envelope);
   return box;
@@ -53,12 +53,18 @@ export function renderCard(instrument, { saveBlob, previewControls }) {
   const voice = instrument.voice;
   card.dataset.alg = String(voice.ALG);
   card.append(element('p', 'summary', `Algorithm ${voice.ALG}, feedback ${voice.FB}`));
-  card.append(drawings(voice), parameterTable(voice), element('p', 'hex', hexBytes(instrument.bytes)));
+  card.append(
+    drawings(voice, envelopeOptions(instrument)),
+    parameterTable(voice),
+    element('p', 'hex', hexBytes(instrument.bytes)),
+  );
   const actions = element('div', 'actions');
   const download = button('', 'Download .vpf');
   download.setAttribute('aria-label', `Download ${instrument.fileName}`);
   download.addEventListener('click', () => saveBlob(instrument.bytes, instrument.fileName, 'application/octet-stream'));
   actions.append(download);
   card.append(actions, previewControls(instrument));
+  const note = previewNote(instrument);
+  if (note) card.append(note);
   return card;
 }

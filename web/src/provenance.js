@@ -2,6 +2,7 @@
 // that keyed its saved take on, the source log, the moment in the log, how
 // often the harvest met it, and a warning when the log's data was damaged.
 import { element } from './dom.js';
+import { ENVELOPE_HZ, YM2151_ENVELOPE_HZ } from './voice_draw.js';
 
 const SAMPLE_RATE = 44100;
 
@@ -55,4 +56,21 @@ export function chipsOf(instruments) {
 // True when `instrument` passes the chip filter's `chip` ('' for all).
 export function matchesChip(instrument, chip) {
   return chip === '' || (instrument.origin && instrument.origin.chip === chip);
+}
+
+// The envelope drawing's options for the chip the instrument was heard on.
+export function envelopeOptions(instrument) {
+  const ym2151 = instrument.origin && instrument.origin.chip === 'YM2151';
+  return { updatesPerSecond: ym2151 ? YM2151_ENVELOPE_HZ : ENVELOPE_HZ };
+}
+
+// A YM2151 voice is previewed on a YM2612, the only FM chip the player
+// here emulates: its card says so beside the preview.
+export function previewNote(instrument) {
+  if (!instrument.origin || instrument.origin.chip !== 'YM2151') return null;
+  return element(
+    'p',
+    'preview-chip',
+    'Heard on a YM2151; the preview plays it on a YM2612, whose envelopes run about 5% slower.',
+  );
 }

@@ -176,7 +176,10 @@ test("the demo gives the command line's 5 files, lines and cards; screenshots", 
   assert.equal(await page.$$eval('#cards .origin-warning', (list) => list.length), 0);
   await page.select('#filter-chip', 'YM2151');
   assert.deepEqual(await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.chip)), ['YM2151', 'YM2151']);
+  // A YM2151 card says its preview plays on a YM2612, and only a YM2151 card says it.
+  assert.equal(await page.$$eval('#cards .card .preview-chip', (list) => list.length), 2);
   await page.select('#filter-chip', '');
+  assert.equal(await page.$$eval('#cards .card .preview-chip', (list) => list.length), 2);
 
   // Every card carries its drawings and its bytes.
   const cards = await page.evaluate(() =>

@@ -1,7 +1,15 @@
 // The texts a card shows of where its instrument was heard.
 import test from 'node:test';
 import assert from 'node:assert/strict';
-import { chipsOf, formatSampleTime, heardText, matchesChip, originText } from '../../src/provenance.js';
+import {
+  chipsOf,
+  envelopeOptions,
+  formatSampleTime,
+  heardText,
+  matchesChip,
+  originText,
+} from '../../src/provenance.js';
+import { releaseTime } from '../../src/voice_draw.js';
 
 test('a key-on time shows as m:ss.cc, never later than it is', () => {
   const rows = [
@@ -31,4 +39,13 @@ test('the chip filter offers the chips heard and keeps what matches', () => {
   assert.ok(matchesChip(ym2612, 'YM2612'));
   assert.ok(!matchesChip(ym2151, 'YM2612'));
   assert.ok(!matchesChip({}, 'YM2612'));
+});
+
+test("a YM2151 voice's envelope runs at the YM2151's rate, about 5% faster", () => {
+  const op = { MUL: 1, DT: 0, TL: 0, RS: 0, AR: 31, DR: 0, SR: 0, RR: 7, SL: 0, SSG: 0 };
+  const onYm2612 = releaseTime(op, -60, envelopeOptions({ origin: { chip: 'YM2612' } }));
+  const onYm2151 = releaseTime(op, -60, envelopeOptions({ origin: { chip: 'YM2151' } }));
+  assert.deepEqual(envelopeOptions({}), envelopeOptions({ origin: { chip: 'YM2612' } }));
+  const ratio = onYm2151 / onYm2612;
+  assert.ok(Math.abs(ratio - 7670453 / 144 / (3579545 / 64)) < 0.002, `ratio ${ratio}`);
 });
