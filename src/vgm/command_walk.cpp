@@ -204,17 +204,20 @@ constexpr int kFirstChipWrite = 0x51;
 constexpr int kLastChipWrite = 0x5F;
 
 constexpr bool rows_are_chip_writes() {
+    bool inside = true;
     for (const ChipCommand& command : kChipCommands) {
-        if (command.opcode < kFirstChipWrite || command.opcode > kLastChipWrite) return false;
+        inside = inside && command.opcode >= kFirstChipWrite && command.opcode <= kLastChipWrite;
     }
-    return true;
+    return inside;
 }
 static_assert(rows_are_chip_writes(), "every port is reached by a two-operand chip write");
 
-// Hands a chip write to its port, with the time of the command. The caller
-// has checked that both operand bytes are in the buffer.
-inline void execute_chip_write(FileCapture& state, const ChipPort& port, const uint8_t* command, uint64_t samples) {
-    if (!(*port.registers)[command[1]]) return;
+// Hands a chip write to its port, if the capture listens to the command and
+// the port to the register, with the time of the command. The caller has
+// checked that both operand bytes are in the buffer.
+inline void execute_chip_write(FileCapture& state, const uint8_t* command, uint64_t samples) {
+    const ChipPort& port = kChipPorts[command[0]];
+    if (port.write == nullptr || !(*port.registers)[command[1]]) return;
     state.now = samples;
     port.write(state, command[1], command[2]);
 }
@@ -285,8 +288,7 @@ void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, ui
                 case 0x5D:
                 case 0x5E:
                 case 0x5F: {
-                    const ChipPort& port = kChipPorts[opcode];
-                    if (port.write != nullptr) execute_chip_write(state, port, buffer + position, samples);
+                    execute_chip_write(state, buffer + position, samples);
                     position += 3;
                     continue;
                 }
@@ -310,8 +312,7 @@ void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, ui
         if (position + length > size) return;  // operands cut off: not executed
         // The waits of the constant steps need not be counted here: within
         // their length of the end no key-on follows them.
-        const ChipPort& port = kChipPorts[opcode];
-        if (port.write != nullptr) execute_chip_write(state, port, buffer + position, samples);
+        execute_chip_write(state, buffer + position, samples);
         position += length;
     }
 }
