@@ -4,7 +4,7 @@ set(TIMBREX_PACKAGE_MAINTAINER "the timbrex authors <timbrex@users.noreply.inval
     CACHE STRING "Maintainer named in the Debian package")
 set(TIMBREX_HOMEPAGE "https://timbrex.invalid/" CACHE STRING "Homepage named in the packages")
 
-# The Debian package holds the program and README with the files Debian asks
+# The Debian package holds the programs and README with the files Debian asks
 # for in their place: the manual page and the changelog compressed, and the
 # licence in the machine-readable copyright file instead of LICENSE. They are
 # the component "debian", which a plain `cmake --install` leaves out.
@@ -33,11 +33,11 @@ if(NOT WIN32)
   if(NOT TIMBREX_GZIP)
     message(FATAL_ERROR "gzip is needed for the Debian package's manual page and changelog")
   endif()
-  foreach(page changelog timbrex.1)
+  foreach(page changelog timbrex.1 timbrex-bank.1)
     if(page STREQUAL "changelog")
       set(source ${debian_dir}/changelog)
     else()
-      set(source ${PROJECT_BINARY_DIR}/timbrex.1)
+      set(source ${PROJECT_BINARY_DIR}/${page})
     endif()
     execute_process(COMMAND ${TIMBREX_GZIP} -9n -c ${source} OUTPUT_FILE ${debian_dir}/${page}.gz
                     RESULT_VARIABLE gzip_status)
@@ -46,7 +46,7 @@ if(NOT WIN32)
     endif()
   endforeach()
 
-  install(FILES ${debian_dir}/timbrex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  install(FILES ${debian_dir}/timbrex.1.gz ${debian_dir}/timbrex-bank.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
           COMPONENT debian EXCLUDE_FROM_ALL)
   install(FILES ${debian_dir}/copyright ${debian_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
           COMPONENT debian EXCLUDE_FROM_ALL)
@@ -86,6 +86,8 @@ recorded in VGM logs (plain or gzip-compressed), captures every channel's
 four-operator voice at key-on, merges voices that differ only in their
 carriers' output levels, and saves each instrument as a 42-byte .vpf voice
 patch file. It runs over one song or a whole directory tree in one go, and
-its output is byte-stable.")
+its output is byte-stable. A second program, timbrex-bank, gathers the
+patches into one WOPN bank, OPM text banks or a folder of DMP presets, as
+trackers and bank editors load them.")
 
 include(CPack)

@@ -5,8 +5,10 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <utility>
+
+#include "platform/heap.h"
+#include "platform/worker_thread.h"
 
 namespace timbrex {
 
@@ -49,7 +51,7 @@ class Workers {
             // Short of threads or of memory for one, fewer do the work; an
             // exception leaving here would leave the started ones unjoined.
             try {
-                threads_.emplace_back(harvest_queued_files, std::ref(queue));
+                threads_.emplace_back([&queue] { harvest_queued_files(queue); });
             } catch (const std::system_error&) {
                 break;
             } catch (const std::bad_alloc&) {
@@ -64,14 +66,14 @@ class Workers {
             const std::lock_guard<std::mutex> lock(queue_.mutex);
             queue_.stopping = true;
         }
-        for (std::thread& thread : threads_) thread.join();
+        for (platform::WorkerThread& thread : threads_) thread.join();
     }
 
     bool any() const { return !threads_.empty(); }
 
    private:
     HarvestQueue& queue_;
-    std::vector<std::thread> threads_;
+    std::vector<platform::WorkerThread> threads_;
 };
 
 FileOutcome wait_for_outcome(HarvestQueue& queue, size_t position) {
@@ -91,6 +93,10 @@ bool ran_short_of_memory(const FileOutcome& outcome) {
 // of memory, or to the end; returns the position of the first file not
 // taken. The workers are joined on return, their logs released.
 size_t take_from_workers(const std::vector<std::string>& paths, unsigned threads, const TakeOutcome& take) {
+    // What a worker's allocations reserve must be free again once it is
+    // joined, or the files left to the calling thread would have less room
+    // than a run on one thread gives them.
+    platform::share_main_heap_with_threads();
     HarvestQueue queue(paths);
     const Workers workers(queue, threads);
     if (!workers.any()) return 0;

@@ -34,8 +34,9 @@ using TakeOutcome = std::function<void(size_t position, const FileOutcome& outco
 // holding one log at a time; with 1 they run in line and no thread is
 // started. A file whose harvest ran short of memory on a worker, where the
 // other workers' logs competed for it, is harvested again in line once the
-// workers are joined, and the rest of the list with it: what it gives is then
-// what a run on one thread gives. Should `take` throw, the workers stop after
+// workers are joined, and the rest of the list with it. The workers leave
+// nothing reserved behind them, neither heap nor stack, so that what it gives
+// is then what a run on one thread gives, under an address-space limit too. Should `take` throw, the workers stop after
 // their current file and are joined before the exception travels on.
 void harvest_in_order(const std::vector<std::string>& paths, unsigned threads, const TakeOutcome& take);
 

@@ -12,7 +12,6 @@
 #include "messages.h"
 #include "output/grouping.h"
 #include "output/output_pass.h"
-#include "output/voice_file.h"
 #include "platform/cpu_count.h"
 #include "platform/filesystem.h"
 
@@ -46,27 +45,23 @@ bool collect_inputs(RunState& run, const std::vector<std::string>& arguments) {
 // group order.
 std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count,
                                               const std::vector<GroupHearing>& heard) {
-    const std::vector<VoiceRecord>& voices = run.voices.records;
     std::vector<std::string> prefixes;
     prefixes.reserve(run.inputs.entries.size());
     for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
-    const std::vector<SaveOutcome> outcomes = save_outputs(voices, group_count, run.start_directory, prefixes);
+    const std::vector<GroupOutput> outputs =
+        save_outputs(run.voices.records, group_count, run.start_directory, prefixes);
 
-    const std::vector<int64_t> kept = kept_records(voices, group_count);
+    const std::vector<int64_t> kept = kept_records(run.voices.records, group_count);
     std::vector<SavedInstrument> instruments;
-    for (size_t g = 0; g < outcomes.size(); ++g) {
-        if (kept[g] < 0) continue;
-        const VoiceRecord& voice = voices[static_cast<size_t>(kept[g])];
-        const InputEntry& source = run.inputs.entries[static_cast<size_t>(voice.file_index)];
+    for (size_t g = 0; g < outputs.size(); ++g) {
+        const GroupOutput& output = outputs[g];
+        if (output.outcome == SaveOutcome::no_record) continue;
         SavedInstrument instrument;
-        instrument.file_name = source.prefix + std::to_string(g) + ".vpf";
-        instrument.source_path = source.path;
-        instrument.saved = outcomes[g] == SaveOutcome::saved;
-        instrument.origin = instrument_origin(run.hearings, voices, static_cast<size_t>(kept[g]), heard[g]);
-        if (!instrument.saved) {
-            const std::string name = output_file_name(run.start_directory, source.prefix, static_cast<int32_t>(g));
-            std::printf(messages::kCantSaveFile, name.c_str());
-        }
+        instrument.file_name = output.file_name;
+        instrument.source_path = run.inputs.entries[static_cast<size_t>(output.voice.file_index)].path;
+        instrument.saved = output.outcome == SaveOutcome::saved;
+        instrument.origin = instrument_origin(run.hearings, run.voices.records, static_cast<size_t>(kept[g]), heard[g]);
+        if (!instrument.saved) std::printf(messages::kCantSaveFile, output.path.c_str());
         instruments.push_back(std::move(instrument));
     }
     return instruments;

@@ -6,28 +6,14 @@ namespace timbrex {
 
 namespace {
 
-// The record selection left in each group and where its file goes.
-struct OutputPlan {
-    const std::vector<VoiceRecord>& records;
-    const std::string& directory;
-    const std::vector<std::string>& prefixes;
-    std::vector<int64_t> kept;  // position of group g's record, or -1
-};
-
-const VoiceRecord& kept_voice(const OutputPlan& plan, size_t group) {
-    return plan.records[static_cast<size_t>(plan.kept[group])];
-}
-
-std::string planned_name(const OutputPlan& plan, size_t group) {
-    const VoiceRecord& voice = kept_voice(plan, group);
-    return output_file_name(plan.directory, plan.prefixes[static_cast<size_t>(voice.file_index)],
-                            static_cast<int32_t>(group));
-}
-
-void save_group(const OutputPlan& plan, size_t group, std::vector<SaveOutcome>& outcomes) {
-    if (plan.kept[group] < 0) return;
-    const bool saved = write_voice_file(kept_voice(plan, group), planned_name(plan, group));
-    outcomes[group] = saved ? SaveOutcome::saved : SaveOutcome::failed;
+GroupOutput save_group(const VoiceRecord& voice, int32_t group, const std::string& directory,
+                       const std::string& prefix) {
+    GroupOutput output;
+    output.voice = voice;
+    output.file_name = patch_file_name(prefix, group);
+    output.path = output_file_name(directory, prefix, group);
+    output.outcome = write_voice_file(voice, output.path) ? SaveOutcome::saved : SaveOutcome::failed;
+    return output;
 }
 
 }  // namespace
@@ -43,12 +29,17 @@ std::vector<int64_t> kept_records(const std::vector<VoiceRecord>& records, int32
     return kept;
 }
 
-std::vector<SaveOutcome> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
+std::vector<GroupOutput> save_outputs(const std::vector<VoiceRecord>& records, int32_t group_count,
                                       const std::string& directory, const std::vector<std::string>& prefixes) {
-    const OutputPlan plan{records, directory, prefixes, kept_records(records, group_count)};
-    std::vector<SaveOutcome> outcomes(plan.kept.size(), SaveOutcome::no_record);
-    for (size_t g = 0; g < plan.kept.size(); ++g) save_group(plan, g, outcomes);
-    return outcomes;
+    const std::vector<int64_t> kept = kept_records(records, group_count);
+    std::vector<GroupOutput> outputs(kept.size());
+    for (size_t g = 0; g < kept.size(); ++g) {
+        if (kept[g] < 0) continue;
+        const VoiceRecord& voice = records[static_cast<size_t>(kept[g])];
+        outputs[g] =
+            save_group(voice, static_cast<int32_t>(g), directory, prefixes[static_cast<size_t>(voice.file_index)]);
+    }
+    return outputs;
 }
 
 }  // namespace timbrex

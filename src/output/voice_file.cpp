@@ -32,6 +32,29 @@ VoiceFileBytes voice_file_bytes(const VoiceRecord& voice) {
     return bytes;
 }
 
+VoiceRecord voice_from_patch_bytes(const VoiceFileBytes& bytes) {
+    VoiceRecord voice{};
+    size_t at = 0;
+    auto take = [&]() { return static_cast<int32_t>(bytes[at++]); };
+    voice.ALG = take();
+    voice.FB = take();
+    for (FmOperator& op : voice.slot) {
+        op.MUL = take();
+        op.DT = take() - kDetuneBias;
+        op.TL = take();
+        op.RS = take();
+        op.AR = take();
+        op.DR = take();
+        op.SR = take();
+        op.RR = take();
+        op.SL = take();
+        op.SSG = take();
+    }
+    voice.group = -1;
+    voice.file_index = 0;
+    return voice;
+}
+
 bool write_voice_file(const VoiceRecord& voice, const std::string& path) {
     const VoiceFileBytes bytes = voice_file_bytes(voice);
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -44,8 +67,12 @@ bool write_voice_file(const VoiceRecord& voice, const std::string& path) {
     return false;
 }
 
+std::string patch_file_name(const std::string& prefix, int32_t group) {
+    return prefix + std::to_string(group) + ".vpf";
+}
+
 std::string output_file_name(const std::string& directory, const std::string& prefix, int32_t group) {
-    return directory + kSeparator + prefix + std::to_string(group) + ".vpf";
+    return directory + kSeparator + patch_file_name(prefix, group);
 }
 
 }  // namespace timbrex

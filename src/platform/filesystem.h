@@ -4,6 +4,8 @@
 // and the build picks one. Paths are plain byte strings on both systems (on
 // Windows in the ANSI code page, as the command line and fopen have them).
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -39,6 +41,10 @@ struct DirectoryEntry {
 // plain byte order. False if the listing cannot be started.
 bool list_current_directory(std::vector<DirectoryEntry>& entries);
 
+// The entries of the directory at `path`, as list_current_directory gives
+// them, without entering it. False if it cannot be listed.
+bool list_directory(const std::string& path, std::vector<DirectoryEntry>& entries);
+
 // Opens a regular file for binary reading; nullptr for anything else (missing,
 // unreadable, a directory, a FIFO or device that could block or never end).
 std::FILE* open_regular_file(const std::string& path);
@@ -49,5 +55,30 @@ long long file_size(std::FILE* file);
 // Removes what a failed save left behind, following a symbolic link to the
 // regular file it names; devices and other entries are left alone.
 void remove_partial_file(const std::string& path);
+
+// Whether anything at all (a file, a directory, a link) has the name `path`.
+bool path_exists(const std::string& path);
+
+// A directory, or a symbolic link to one.
+bool is_directory(const std::string& path);
+
+// Creates the directory `path`; false if it cannot, or if the name is taken.
+bool make_directory(const std::string& path);
+
+// Removes the empty directory `path`; false if it cannot.
+bool remove_empty_directory(const std::string& path);
+
+// Removes the file `path` (a link itself, not what it names); false if it cannot.
+bool remove_file(const std::string& path);
+
+// Writes `size` bytes into a new file beside `path`, named `path` with a
+// suffix of its own, and never replaces anything that has that name. Returns
+// the new file's name; nothing if it could not be created, written whole and
+// closed, in which case it is gone again.
+std::optional<std::string> write_temporary_file(const std::string& path, const uint8_t* data, size_t size);
+
+// Renames the file `from` to `to`, replacing a file there in one step;
+// false if it cannot (as when `to` is a directory).
+bool rename_replacing(const std::string& from, const std::string& to);
 
 }  // namespace timbrex::platform

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 namespace timbrex::platform {
 
@@ -60,10 +61,13 @@ EntryKind classify(DWORD attributes) {
 
 }  // namespace
 
-bool list_current_directory(std::vector<DirectoryEntry>& entries) {
+namespace {
+
+// The entries matching `pattern`, in plain byte order of their names.
+bool list_matching(const std::string& pattern, std::vector<DirectoryEntry>& entries) {
     entries.clear();
     WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA("*.*", &found));
+    FindHandle search(FindFirstFileA(pattern.c_str(), &found));
     if (search.get() == INVALID_HANDLE_VALUE) {
         search.release();
         // A drive's root has no "." and "..": when empty, it matches nothing.
@@ -79,6 +83,17 @@ bool list_current_directory(std::vector<DirectoryEntry>& entries) {
     std::sort(entries.begin(), entries.end(),
               [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
     return true;
+}
+
+}  // namespace
+
+bool list_current_directory(std::vector<DirectoryEntry>& entries) { return list_matching("*.*", entries); }
+
+bool list_directory(const std::string& path, std::vector<DirectoryEntry>& entries) {
+    const bool ends_in_separator = !path.empty() && (path.back() == '\\' || path.back() == '/' || path.back() == ':');
+    // A path that is not a directory gives "not found" for the pattern too: tell the two apart.
+    if (!is_directory(path)) return false;
+    return list_matching(path + (ends_in_separator ? "" : "\\") + "*.*", entries);
 }
 
 std::FILE* open_regular_file(const std::string& path) {
@@ -113,6 +128,50 @@ void remove_partial_file(const std::string& path) {
         SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
     }
     CloseHandle(file);
+}
+
+bool path_exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool is_directory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool make_directory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+bool remove_empty_directory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+
+bool remove_file(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+std::optional<std::string> write_temporary_file(const std::string& path, const uint8_t* data, size_t size) {
+    constexpr int kAttempts = 100;
+    const std::string stem = path + ".tmp" + std::to_string(GetCurrentProcessId());
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::string name = attempt == 0 ? stem : stem + "-" + std::to_string(attempt);
+        // CREATE_NEW: never over a file of that name.
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            return std::nullopt;
+        }
+        bool written = true;
+        while (written && size > 0) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+            DWORD done = 0;
+            written = WriteFile(file, data, chunk, &done, nullptr) != 0 && done == chunk;
+            data += chunk;
+            size -= chunk;
+        }
+        const bool closed = CloseHandle(file) != 0;
+        if (written && closed) return name;
+        DeleteFileA(name.c_str());
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool rename_replacing(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 }  // namespace timbrex::platform

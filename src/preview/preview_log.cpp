@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-
-#include "voice/voice_record.h"
+#include <iterator>
 
 namespace timbrex::preview {
 
@@ -19,27 +18,24 @@ constexpr uint32_t kVersion = 0x150;
 
 void write_reg(LogWriter& out, uint8_t reg, int value) { out.ym2612(0, reg, static_cast<uint8_t>(value)); }
 
-// The file stores DT + 3 (0..6).
-int stored_detune_code(uint8_t stored) { return detune_code(static_cast<int32_t>(stored) - 3); }
-
-// One operator block of the file (MUL, DT+3, TL, RS, AR, DR, SR, RR, SL, SSG)
-// into the registers of channel 1; slot k's registers sit at offset 4 * k.
-void write_operator(LogWriter& out, const uint8_t* op, size_t slot) {
+// One operator into the registers of channel 1; slot k's registers sit at
+// offset 4 * k. Each value is masked to its field's bits.
+void write_operator(LogWriter& out, const FmOperator& op, size_t slot) {
     const auto at = static_cast<uint8_t>(slot * 4);
     // 0x30  -DDDMMMM  DT, MUL
-    write_reg(out, static_cast<uint8_t>(0x30 + at), stored_detune_code(op[1]) << 4 | (op[0] & 0x0F));
+    write_reg(out, static_cast<uint8_t>(0x30 + at), static_cast<int>(code_from_detune(op.DT)) << 4 | (op.MUL & 0x0F));
     // 0x40  -TTTTTTT  TL
-    write_reg(out, static_cast<uint8_t>(0x40 + at), op[2] & 0x7F);
+    write_reg(out, static_cast<uint8_t>(0x40 + at), op.TL & 0x7F);
     // 0x50  RR-AAAAA  RS, AR
-    write_reg(out, static_cast<uint8_t>(0x50 + at), (op[3] & 3) << 6 | (op[4] & 0x1F));
+    write_reg(out, static_cast<uint8_t>(0x50 + at), (op.RS & 3) << 6 | (op.AR & 0x1F));
     // 0x60  A--DDDDD  AM off, DR
-    write_reg(out, static_cast<uint8_t>(0x60 + at), op[5] & 0x1F);
+    write_reg(out, static_cast<uint8_t>(0x60 + at), op.DR & 0x1F);
     // 0x70  ---SSSSS  SR
-    write_reg(out, static_cast<uint8_t>(0x70 + at), op[6] & 0x1F);
+    write_reg(out, static_cast<uint8_t>(0x70 + at), op.SR & 0x1F);
     // 0x80  LLLLRRRR  SL, RR
-    write_reg(out, static_cast<uint8_t>(0x80 + at), (op[8] & 0x0F) << 4 | (op[7] & 0x0F));
+    write_reg(out, static_cast<uint8_t>(0x80 + at), (op.SL & 0x0F) << 4 | (op.RR & 0x0F));
     // 0x90  ----EEEE  SSG-EG
-    write_reg(out, static_cast<uint8_t>(0x90 + at), op[9] & 0x0F);
+    write_reg(out, static_cast<uint8_t>(0x90 + at), op.SSG & 0x0F);
 }
 
 }  // namespace
@@ -76,9 +72,10 @@ std::vector<uint8_t> preview_log(const VoiceFileBytes& voice, int midi_note, con
     write_reg(out, 0x27, 0x00);  // channel 3 in normal mode
     write_reg(out, 0x2B, 0x00);  // DAC off: channel 6 is FM
     write_reg(out, 0x28, 0x00);  // channel 1 keyed off before its registers change
-    for (size_t slot = 0; slot < 4; ++slot) write_operator(out, voice.data() + 2 + 10 * slot, slot);
+    const VoiceRecord patch = voice_from_patch_bytes(voice);
+    for (size_t slot = 0; slot < std::size(patch.slot); ++slot) write_operator(out, patch.slot[slot], slot);
     // 0xB0  --FFFAAA  FB, ALG
-    write_reg(out, 0xB0, (voice[1] & 7) << 3 | (voice[0] & 7));
+    write_reg(out, 0xB0, (patch.FB & 7) << 3 | (patch.ALG & 7));
     // 0xB4  LRAA-PPP  both outputs on, no AM or PM sensitivity
     write_reg(out, 0xB4, 0xC0);
     // The chip latches 0xA4 (block, frequency number high bits) and applies it

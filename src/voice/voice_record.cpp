@@ -57,9 +57,9 @@ uint64_t hash_words(const uint64_t* words, size_t count) {
 
 int32_t detune_from_code(unsigned code) { return kDetuneTable[code & 7]; }
 
-uint8_t detune_code(int32_t dt) {
-    const int32_t clamped = dt < -3 ? -3 : dt > 3 ? 3 : dt;
-    return static_cast<uint8_t>(clamped >= 0 ? clamped : 4 - clamped);
+unsigned code_from_detune(int32_t detune) {
+    const int32_t dt = detune < -3 ? -3 : detune > 3 ? 3 : detune;
+    return static_cast<unsigned>(dt >= 0 ? dt : 4 - dt);
 }
 
 unsigned carrier_mask(int32_t alg) { return kCarrierMasks[static_cast<unsigned>(alg) & 7]; }

@@ -44,9 +44,9 @@ static_assert(offsetof(VoiceRecord, group) == kVoiceValueBytes, "bookkeeping fol
 // The chip's 3-bit detune code: bit 2 is the sign, code 4 is minus zero.
 int32_t detune_from_code(unsigned code);
 
-// The code of a signed detune, clamped to -3..+3: detune_from_code's inverse
-// (0 gives code 0, never minus zero).
-uint8_t detune_code(int32_t dt);
+// The code the chip stores for a detune: DT for 0..3, 4 - DT for -1..-3, never
+// code 4 (minus zero). A detune beyond +-3 is taken as the nearest the chip has.
+unsigned code_from_detune(int32_t detune);
 
 // Bit k set when slot k is a carrier under the algorithm (ALG & 7).
 unsigned carrier_mask(int32_t alg);

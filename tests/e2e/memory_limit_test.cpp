@@ -3,17 +3,24 @@
 // resident memory, must follow the data present, so the file is read whole and
 // gives exactly what it gives with an honest trailer. A log whose buffer
 // cannot grow as far as it inflates is refused, and a log whose voices
-// exhaust memory ends the run, each as a run on one thread reports it.
+// exhaust memory ends the run, each as a run on one thread reports it. Logs
+// that two workers cannot hold at once are harvested as one thread harvests
+// them.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bytes.h"
 #include "expected_lines.h"
 #include "host.h"
+#include "platform/cpu_count.h"
 #include "run_binary.h"
 #include "vgm_writer.h"
 
@@ -173,6 +180,103 @@ TEST(MemoryLimit, VoicesThatExhaustMemoryEndTheRunAfterTheLinesBeforeThem) {
               testing::processing_line("a.vgm") + testing::processing_line("flood.vgm") + "ERR: Out of memory\n");
     EXPECT_EQ(testing::files_in(dir.path()), (std::vector<std::string>{"a.vgm", "flood.vgm", "z.vgm"}))
         << "nothing is written";
+}
+
+// 100 MB of log, a data block of zeros between two voices: more than one of
+// the per-thread heaps glibc would make can hold, so that a heap left over
+// from the workers is room the calling thread cannot use.
+Bytes hundred_megabyte_log(uint32_t variant) {
+    return VgmWriter(0x150)
+        .ym2612_voice(0, testing::sample_voice(variant, 4))
+        .ym2612_key_on(0)
+        .wait(735)
+        .data_block(0x00, Bytes(100000000, 0))
+        .ym2151_voice(5, testing::sample_voice(variant + 10, 7))
+        .ym2151_key_on(5)
+        .wait(735)
+        .end()
+        .bytes();
+}
+
+// Leaves the zeros as holes, so that the test costs no disk.
+void write_sparse_file(const std::string& path, const Bytes& bytes) {
+    constexpr size_t kStep = 65536;
+    std::ofstream out(path, std::ios::binary);
+    for (size_t at = 0; at < bytes.size(); at += kStep) {
+        const size_t length = std::min(kStep, bytes.size() - at);
+        const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(at);
+        const bool zeros =
+            std::all_of(first, first + static_cast<std::ptrdiff_t>(length), [](uint8_t b) { return b == 0; });
+        if (zeros && at + length < bytes.size()) {
+            out.seekp(static_cast<std::streamoff>(at + length));
+        } else {
+            out.write(reinterpret_cast<const char*>(bytes.data() + at), static_cast<std::streamsize>(length));
+        }
+    }
+}
+
+// The instruments a run wrote beside the logs, removed once read, so that the
+// next run starts from the logs alone.
+std::vector<std::pair<std::string, Bytes>> take_outputs(const testing::TempDir& dir,
+                                                        const std::vector<std::string>& logs) {
+    std::vector<std::pair<std::string, Bytes>> outputs;
+    for (const std::string& name : testing::files_in(dir.path())) {
+        if (std::find(logs.begin(), logs.end(), name) != logs.end()) continue;
+        outputs.emplace_back(name, testing::read_file(dir / name));
+        std::remove((dir / name).c_str());
+    }
+    return outputs;
+}
+
+// Limits with room for the program and one of the logs, about 104,000 KiB,
+// but not for two logs at once, about 210,000 KiB: each worker may run short,
+// and then the calling thread harvests the files from there.
+struct Room {
+    long limit_kib;
+    const char* what;
+};
+const Room kRooms[] = {
+    {165000, "too little for one log beside a 64 MiB heap a worker left behind"},
+    {110000, "too little for one log beside two 8 MiB stacks of joined workers"},
+};
+
+TEST(MemoryLimit, LogsTwoWorkersCannotHoldAtOnceAreHarvestedAsOnOneThread) {
+    TIMBREX_SKIP_UNLESS_POSIX("address-space limits");
+    if (kSanitized) GTEST_SKIP() << "an address-space limit means nothing under sanitizers";
+    testing::TempDir dir;
+    const std::vector<std::string> logs = {"a.vgm", "b.vgm", "c.vgm"};
+    for (uint32_t i = 0; i < logs.size(); ++i) write_sparse_file(dir / logs[i], hundred_megabyte_log(i + 1));
+    const bool two_cpus = platform::usable_cpu_count() >= 2;
+
+    for (const Room& room : kRooms) {
+        testing::RunLimits alone_limits;
+        alone_limits.address_space_kib = room.limit_kib;
+        alone_limits.cpus = 1;
+        const testing::RunResult alone = testing::run_timbrex(dir.path(), logs, alone_limits);
+        ASSERT_EQ(alone.out, testing::processing_line("a.vgm") + testing::processing_line("b.vgm") +
+                                 testing::processing_line("c.vgm") + testing::instruments_found_line(6))
+            << "one thread has room for every log under " << room.limit_kib << " KiB";
+        const auto alone_outputs = take_outputs(dir, logs);
+
+        // The binary starts a worker per CPU: two when the tests may use two.
+        // The driver in a child of this test starts two whatever the CPUs,
+        // its limit counted from the address space the test already holds.
+        testing::RunLimits binary_limits = alone_limits;
+        binary_limits.cpus = 2;
+        for (int round = 0; round < 3; ++round) {
+            if (two_cpus) {
+                const testing::RunResult binary = testing::run_timbrex(dir.path(), logs, binary_limits);
+                EXPECT_EQ(binary.out, alone.out) << room.what << ", round " << round;
+                EXPECT_EQ(binary.err, "") << room.what << ", round " << round;
+                EXPECT_EQ(take_outputs(dir, logs), alone_outputs) << room.what << ", round " << round;
+            }
+            testing::RunLimits child_limits;
+            child_limits.address_space_kib = testing::address_space_in_use_kib() + room.limit_kib;
+            const testing::RunResult child = testing::run_harvest_in_child(dir.path(), logs, 2, child_limits);
+            EXPECT_EQ(child.out, alone.out) << room.what << ", round " << round;
+            EXPECT_EQ(take_outputs(dir, logs), alone_outputs) << room.what << ", round " << round;
+        }
+    }
 }
 
 }  // namespace

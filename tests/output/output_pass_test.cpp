@@ -47,6 +47,7 @@ Bytes bytes_of(const VoiceRecord& voice) {
 // directory where the names of `taken` groups are directories.
 struct PassResult {
     std::vector<SaveOutcome> outcomes;
+    std::vector<GroupOutput> outputs;
     std::vector<std::string> files;
     std::vector<Bytes> contents;
 };
@@ -59,7 +60,8 @@ PassResult run_pass(const std::vector<VoiceRecord>& records, int32_t groups, con
         }
     }
     PassResult result;
-    result.outcomes = save_outputs(records, groups, dir.path(), kPrefixes);
+    result.outputs = save_outputs(records, groups, dir.path(), kPrefixes);
+    for (const GroupOutput& output : result.outputs) result.outcomes.push_back(output.outcome);
     result.files = testing::files_in(dir.path());
     for (const std::string& name : result.files) result.contents.push_back(testing::read_file(dir / name));
     for (const VoiceRecord& r : records) {
@@ -86,6 +88,15 @@ TEST(OutputPass, SavesExactlyTheGroupsWhoseNamesAreFree) {
 
     const PassResult result = run_pass(records, groups, taken);
     EXPECT_EQ(result.outcomes, want);
+    // Each group's output names the record it kept and where it went, saved or not.
+    for (const VoiceRecord& r : records) {
+        if (r.group < 0) continue;
+        const GroupOutput& output = result.outputs[static_cast<size_t>(r.group)];
+        EXPECT_EQ(output.file_name, name_of(r));
+        EXPECT_EQ(output.path.substr(output.path.size() - name_of(r).size() - 1), testing::kSeparator + name_of(r));
+        EXPECT_TRUE(same_voice_values(output.voice, r));
+        EXPECT_EQ(output.voice.file_index, r.file_index);
+    }
     EXPECT_EQ(std::set<std::string>(result.files.begin(), result.files.end()), want_files);
     for (size_t i = 0; i < result.files.size(); ++i) {
         for (const VoiceRecord& r : records) {
@@ -106,6 +117,7 @@ TEST(OutputPass, AGroupWithoutItsRecordSavesNothing) {
         EXPECT_EQ(result.files.size(), static_cast<size_t>(groups == 64 ? 63 : groups));
         if (groups == 64) {
             EXPECT_EQ(result.outcomes[63], SaveOutcome::no_record);
+            EXPECT_EQ(result.outputs[63].file_name, "");
         }
     }
 }

@@ -37,6 +37,30 @@ TEST(VoiceFile, GoldenBytes) {
     EXPECT_EQ(voice_file_bytes(known_voice()), expected);
 }
 
+TEST(VoiceFile, ReadsBackEveryValueOfAPatch) {
+    VoiceRecord want = known_voice();
+    want.group = -1;
+    want.file_index = 0;
+    const VoiceRecord read = voice_from_patch_bytes(voice_file_bytes(known_voice()));
+    EXPECT_TRUE(same_voice_values(read, want));
+    EXPECT_EQ(read.slot[0].DT, -3);
+    EXPECT_EQ(read.slot[3].DT, -1);
+    EXPECT_EQ(read.group, -1);
+    EXPECT_EQ(read.file_index, 0);
+}
+
+// Whatever a foreign file holds, every byte in every position reads into a
+// value that writes back as the same byte.
+TEST(VoiceFile, EveryByteInEveryPositionRoundTrips) {
+    for (size_t at = 0; at < kVoiceFileBytes; ++at) {
+        for (int value = 0; value < 256; ++value) {
+            VoiceFileBytes bytes = voice_file_bytes(known_voice());
+            bytes[at] = static_cast<uint8_t>(value);
+            ASSERT_EQ(voice_file_bytes(voice_from_patch_bytes(bytes)), bytes) << "byte " << at << " = " << value;
+        }
+    }
+}
+
 TEST(VoiceFile, WritesExactlyFortyTwoBytesAndReplaces) {
     testing::TempDir dir;
     const std::string path = dir / "x_0.vpf";

@@ -57,5 +57,7 @@ bool running_as_root();
 bool make_fifo(const std::string& path);
 bool make_symlink(const std::string& target, const std::string& link);
 bool set_mode(const std::string& path, unsigned mode);
+// The address space this process has reserved, in KiB, as RLIMIT_AS counts it; 0 if unknown.
+long address_space_in_use_kib();
 
 }  // namespace timbrex::testing

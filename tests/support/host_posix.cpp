@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fstream>
 
 #include "host.h"
 
@@ -32,5 +33,13 @@ bool make_symlink(const std::string& target, const std::string& link) {
 }
 
 bool set_mode(const std::string& path, unsigned mode) { return ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0; }
+
+long address_space_in_use_kib() {
+    // The first field of statm is the process's size in pages.
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    if (!(statm >> pages)) return 0;
+    return pages * (::sysconf(_SC_PAGESIZE) / 1024);
+}
 
 }  // namespace timbrex::testing

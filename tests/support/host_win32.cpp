@@ -133,4 +133,6 @@ bool make_fifo(const std::string&) { return false; }
 bool make_symlink(const std::string&, const std::string&) { return false; }
 bool set_mode(const std::string&, unsigned) { return false; }
 
+long address_space_in_use_kib() { return 0; }
+
 }  // namespace timbrex::testing

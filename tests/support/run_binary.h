@@ -1,5 +1,5 @@
 #pragma once
-// Runs the built timbrex binary in a directory of a test's own and captures
+// Runs the built timbrex or timbrex-bank binary in a directory of a test's own and captures
 // what it prints, without a shell in between.
 
 #include <string>
@@ -10,7 +10,7 @@ namespace timbrex::testing {
 struct RunResult {
     std::string out;        // everything written to standard output, each line ending in "\n"
     std::string raw_out;    // the same as written, with the system's line ends
-    std::string err;        // everything written to standard error
+    std::string err;        // everything written to standard error, each line ending in "\n"
     int status = -1;        // exit status, or -1 if the process did not exit normally
     long peak_rss_kib = 0;  // the process's peak resident memory
 };
@@ -28,10 +28,25 @@ struct RunLimits {
     bool unprivileged = false;
     // The child's address space in KiB (RLIMIT_AS), as `ulimit -v` sets it; 0 for none.
     long address_space_kib = 0;
+    // The number of CPUs the child may run on, the first of those the tests
+    // may use, so that the program starts that many workers; 0 leaves them
+    // all. The run fails with status 125 if fewer are there.
+    int cpus = 0;
 };
 
 RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
                       const RunLimits& limits = {});
+
+// The same run made by the driver's run_harvest with `threads` workers in a
+// child process forked from the test, for a thread count the CPUs the tests
+// may use would not give the binary. The child starts with the test's own
+// address space, which an address-space limit must allow for. POSIX only.
+RunResult run_harvest_in_child(const std::string& directory, const std::vector<std::string>& arguments,
+                               unsigned threads, const RunLimits& limits = {});
+
+// The same for the built timbrex-bank binary.
+RunResult run_timbrex_bank(const std::string& directory, const std::vector<std::string>& arguments,
+                           const RunLimits& limits = {});
 
 // A fresh directory under the system's temporary directory, removed with its
 // contents when the object goes.

@@ -16,8 +16,8 @@
 
 #include "host.h"
 
-#ifndef TIMBREX_BINARY
-#error "TIMBREX_BINARY must name the built timbrex executable"
+#if !defined(TIMBREX_BINARY) || !defined(TIMBREX_BANK_BINARY)
+#error "TIMBREX_BINARY and TIMBREX_BANK_BINARY must name the built executables"
 #endif
 
 namespace timbrex::testing {
@@ -81,13 +81,8 @@ std::string without_carriage_returns(const std::string& text) {
 // ended the process (an access violation is 0xC0000005).
 constexpr DWORD kFirstExceptionCode = 0xC0000000u;
 
-}  // namespace
-
-// The limits are POSIX resource limits and users; the tests that need them
-// skip themselves on Windows.
-RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
-                      const RunLimits& /*limits*/) {
-    const std::string program = TIMBREX_BINARY;
+RunResult run_binary(const std::string& program, const std::string& directory,
+                     const std::vector<std::string>& arguments) {
     std::string command_line = quote_argument(program);
     for (const std::string& argument : arguments) command_line += " " + quote_argument(argument);
 
@@ -137,7 +132,22 @@ RunResult run_timbrex(const std::string& directory, const std::vector<std::strin
     result.status = code >= kFirstExceptionCode ? -1 : static_cast<int>(code);
     result.peak_rss_kib = static_cast<long>(peak / 1024);
     result.out = without_carriage_returns(result.raw_out);
+    result.err = without_carriage_returns(result.err);
     return result;
+}
+
+}  // namespace
+
+// The limits are POSIX resource limits and users; the tests that need them
+// skip themselves on Windows.
+RunResult run_timbrex(const std::string& directory, const std::vector<std::string>& arguments,
+                      const RunLimits& /*limits*/) {
+    return run_binary(TIMBREX_BINARY, directory, arguments);
+}
+
+RunResult run_timbrex_bank(const std::string& directory, const std::vector<std::string>& arguments,
+                           const RunLimits& /*limits*/) {
+    return run_binary(TIMBREX_BANK_BINARY, directory, arguments);
 }
 
 TempDir::TempDir() {
@@ -157,6 +167,14 @@ TempDir::TempDir() {
         if (GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
     throw std::runtime_error("cannot create a temporary directory under " + parent);
+}
+
+// Windows has no fork: the tests that need a child of their own skip there.
+RunResult run_harvest_in_child(const std::string& /*directory*/, const std::vector<std::string>& /*arguments*/,
+                               unsigned /*threads*/, const RunLimits& /*limits*/) {
+    RunResult result;
+    result.err = "no fork on Windows";
+    return result;
 }
 
 }  // namespace timbrex::testing

@@ -76,7 +76,8 @@ VgmWriter& VgmWriter::ym2612_voice(int channel, const VoiceRecord& voice) {
     for (int k = 0; k < kSlotCount; ++k) {
         const FmOperator& op = voice.slot[k];
         const int at = k * kYm2612SlotStride + ch;
-        ym2612(port, static_cast<uint8_t>(0x30 + at), static_cast<uint8_t>(detune_code(op.DT) << 4 | op.MUL));
+        ym2612(port, static_cast<uint8_t>(0x30 + at),
+               static_cast<uint8_t>(code_from_detune(op.DT) << 4 | static_cast<unsigned>(op.MUL)));
         ym2612(port, static_cast<uint8_t>(0x40 + at), static_cast<uint8_t>(op.TL));
         ym2612(port, static_cast<uint8_t>(0x50 + at), static_cast<uint8_t>(op.RS << 6 | op.AR));
         ym2612(port, static_cast<uint8_t>(0x60 + at), static_cast<uint8_t>(op.DR));
@@ -104,7 +105,8 @@ VgmWriter& VgmWriter::ym2151_voice(int channel, const VoiceRecord& voice) {
     for (int k = 0; k < kSlotCount; ++k) {
         const FmOperator& op = voice.slot[k];
         const int at = k * kYm2151SlotStride + channel;
-        ym2151(static_cast<uint8_t>(0x40 + at), static_cast<uint8_t>(detune_code(op.DT) << 4 | op.MUL));
+        ym2151(static_cast<uint8_t>(0x40 + at),
+               static_cast<uint8_t>(code_from_detune(op.DT) << 4 | static_cast<unsigned>(op.MUL)));
         ym2151(static_cast<uint8_t>(0x60 + at), static_cast<uint8_t>(op.TL));
         ym2151(static_cast<uint8_t>(0x80 + at), static_cast<uint8_t>(op.RS << 6 | op.AR));
         ym2151(static_cast<uint8_t>(0xA0 + at), static_cast<uint8_t>(op.DR));

@@ -68,6 +68,24 @@ TEST(AnnouncedSize, PlainLengthOrGzipTrailer) {
     EXPECT_EQ(announced_size(vgm, 3, 3, 0), 0) << "three bytes are no identifier";
 }
 
+TEST(TrustedCapacity, TrailerTakenAtItsWordUpTo32TimesTheCompressedSizeAndAMegabyte) {
+    struct Case {
+        uint64_t announced;
+        uint64_t compressed;
+        size_t trusted;
+        const char* why;
+    };
+    constexpr size_t kMiB = size_t{1} << 20;
+    const Case cases[] = {
+        {kMiB, 1000, kMiB, "a log of a megabyte is trusted however well it compressed"},
+        {32 * 1000 + kMiB, 1000, 32 * 1000 + kMiB, "just inside ratio and slack"},
+        {32 * 1000 + kMiB + 1, 1000, 32 * 1000 + kMiB, "just outside: what the file vouches for"},
+        {0x7FFFFFFF, 2000000, 32 * 2000000 + kMiB, "a lying trailer"},
+        {500, 100000, 500, "a smaller claim as it is"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(trusted_capacity(c.announced, c.compressed), c.trusted) << c.why;
+}
+
 class Loading : public ::testing::Test {
    protected:
     // Reads and harvests a file that can be read.

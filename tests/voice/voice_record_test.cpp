@@ -12,12 +12,15 @@ using testing::sample_voice;
 TEST(Detune, ChipCodesMapToSignedDetune) {
     const int32_t expected[8] = {0, 1, 2, 3, 0, -1, -2, -3};
     for (unsigned code = 0; code < 8; ++code) EXPECT_EQ(detune_from_code(code), expected[code]) << "code " << code;
-    // Writing takes the same table backwards; minus zero is never written,
-    // and a detune beyond the chip's range is written as its end.
-    for (int32_t dt = -3; dt <= 3; ++dt) EXPECT_EQ(detune_from_code(detune_code(dt)), dt) << "DT " << dt;
-    EXPECT_EQ(detune_code(0), 0u);
-    EXPECT_EQ(detune_code(-9), 7u);
-    EXPECT_EQ(detune_code(9), 3u);
+}
+
+TEST(Detune, SignedDetuneMapsToTheChipsCodeNeverMinusZero) {
+    // -5 .. +5: beyond +-3 the nearest detune the chip has.
+    const unsigned expected[11] = {7, 7, 7, 6, 5, 0, 1, 2, 3, 3, 3};
+    for (int32_t dt = -5; dt <= 5; ++dt) EXPECT_EQ(code_from_detune(dt), expected[dt + 5]) << "DT " << dt;
+    for (unsigned code : {0u, 1u, 2u, 3u, 5u, 6u, 7u}) {
+        EXPECT_EQ(code_from_detune(detune_from_code(code)), code) << "code " << code;
+    }
 }
 
 TEST(CarrierMask, FollowsTheAlgorithmTable) {

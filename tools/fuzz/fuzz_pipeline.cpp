@@ -174,8 +174,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     select_loudest(records, group_count);
     const std::vector<size_t> written = check_selection(records, groups, group_count);
 
-    const std::vector<SaveOutcome> outcomes = save_outputs(records, group_count, outputs_directory(), prefixes);
-    for (const SaveOutcome outcome : outcomes) fuzz::check(outcome == SaveOutcome::saved, "every patch file is saved");
+    const std::vector<GroupOutput> outputs = save_outputs(records, group_count, outputs_directory(), prefixes);
+    for (const GroupOutput& output : outputs) {
+        fuzz::check(output.outcome == SaveOutcome::saved, "every patch file is saved");
+    }
     check_outputs(records, written);
     return 0;
 }

@@ -36,8 +36,9 @@ function drawings(voice, options) {
 
 // `instrument`: {group, fileName, source, bytes, voice} (voice null when the
 // file could not be saved). `saveBlob(bytes, name, type)` downloads;
-// `previewControls(instrument)` gives the element that plays it.
-export function renderCard(instrument, { saveBlob, previewControls }) {
+// `previewControls(instrument)` gives the element that plays it;
+// `bankControls(instrument)`, the buttons of its bank formats.
+export function renderCard(instrument, { saveBlob, previewControls, bankControls }) {
   const card = element('li', 'card');
   card.dataset.file = instrument.fileName;
   card.dataset.source = instrument.source;
@@ -62,7 +63,7 @@ export function renderCard(instrument, { saveBlob, previewControls }) {
   const download = button('', 'Download .vpf');
   download.setAttribute('aria-label', `Download ${instrument.fileName}`);
   download.addEventListener('click', () => saveBlob(instrument.bytes, instrument.fileName, 'application/octet-stream'));
-  actions.append(download);
+  actions.append(download, ...(bankControls ? bankControls(instrument) : []));
   card.append(actions, previewControls(instrument));
   const note = previewNote(instrument);
   if (note) card.append(note);

@@ -5,6 +5,7 @@ import { algorithmSvg, envelopeSvg } from './voice_draw.js';
 import { buildZip, saveBlob } from './downloads.js';
 import { createPreview } from './preview_ui.js';
 import { startPage } from './page.js';
+import { createBankDownloads } from './bank_downloads.js';
 
 // The browser tests watch the page through this one name: the page's state,
 // the preview's renders, the drawings to check in a real DOM, and the
@@ -12,10 +13,19 @@ import { startPage } from './page.js';
 const testHooks = { saveBlob };
 const save = (bytes, name, type) => testHooks.saveBlob(bytes, name, type);
 const preview = createPreview({ currentWorker: () => state.worker, saveBlob: save });
-const state = startPage({ workerSource, preview, saveBlob: save, buildZip });
+const banks = createBankDownloads({
+  currentWorker: () => state.worker,
+  saveBlob: save,
+  buildZip,
+  onFailure: (text) => {
+    document.getElementById('progress-text').textContent = `The bank could not be made: ${text}`;
+  },
+});
+const state = startPage({ workerSource, preview, saveBlob: save, buildZip, banks });
 window.timbrexPage = Object.assign(testHooks, {
   state,
   preview: preview.engine,
   draw: { algorithmSvg, envelopeSvg },
   buildZip: () => buildZip(state.instruments),
+  bankDownload: (format) => banks.bankDownload(format, 'timbrex-instruments', state.instruments),
 });

@@ -14,8 +14,9 @@ const $ = (id) => document.getElementById(id);
 // Wires the page's controls. `workerSource`: the worker's script as text;
 // `preview`: {controls(instrument), onWorkerMessage(message)};
 // `saveBlob(bytes, name, type)` and `buildZip(instruments)` make the
-// downloads. Returns the page's state, which the caller may watch.
-export function startPage({ workerSource, preview, saveBlob, buildZip }) {
+// downloads; `banks` (bank_downloads.js) the bank formats' ones. Returns the
+// page's state, which the caller may watch.
+export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) {
   const state = { worker: null, instruments: [], logsDone: 0, logsTotal: 0, lines: [], finished: false };
 
   function onWorkerMessage(message) {
@@ -32,6 +33,9 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
         break;
       case 'preview':
         preview.onWorkerMessage(message);
+        break;
+      case 'bank':
+        banks.onWorkerMessage(message);
         break;
       default:
         // 'ready' and the program's diagnostics need nothing from the page.
@@ -123,7 +127,13 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
   // A card is drawn once per harvest; sorting and filtering only move the
   // drawn cards (drawing 1,380 of them again took seconds).
   function cardOf(instrument) {
-    if (!instrument.card) instrument.card = renderCard(instrument, { saveBlob, previewControls: preview.controls });
+    if (!instrument.card) {
+      instrument.card = renderCard(instrument, {
+        saveBlob,
+        previewControls: preview.controls,
+        bankControls: banks.cardControls,
+      });
+    }
     return instrument.card;
   }
 
@@ -176,8 +186,10 @@ export function startPage({ workerSource, preview, saveBlob, buildZip }) {
   wirePickers();
   wireDropZone();
   for (const id of ['sort', 'filter-source', 'filter-alg', 'filter-chip']) $(id).addEventListener('change', showCards);
-  $('download-all').addEventListener('click', () =>
-    saveBlob(buildZip(state.instruments), 'timbrex-instruments.zip', 'application/zip'),
-  );
+  $('download-all').addEventListener('click', () => {
+    const format = $('download-format').value;
+    if (format === 'vpf') saveBlob(buildZip(state.instruments), 'timbrex-instruments.zip', 'application/zip');
+    else banks.download(format, 'timbrex-instruments', state.instruments);
+  });
   return state;
 }

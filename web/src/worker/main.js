@@ -4,13 +4,15 @@
 // are the module's own; this file is the only one that uses them, and hands
 // them to the others as `runtime`.
 //
-// From the page:  {type: 'harvest', ...} (harvest.js), {type: 'preview', ...} (preview_render.js)
+// From the page:  {type: 'harvest', ...} (harvest.js), {type: 'preview', ...} (preview_render.js),
+//                 {type: 'bank', ...} (bank_files.js)
 // To the page:    {type: 'ready'}, {type: 'line', text} for each printed line (module_pre.js),
-//                 the replies of harvest.js and preview_render.js, {type: 'error', message}
+//                 the replies of harvest.js, preview_render.js and bank_files.js, {type: 'error', message}
 /* global Module, FS, WORKERFS, MEMFS, HEAPU8, HEAP16, HEAP32, HEAPU32 */
-/* global _malloc, _free, _timbrex_harvest, _timbrex_preview_render */
+/* global _malloc, _free, _timbrex_harvest, _timbrex_preview_render, _timbrex_bank_files */
 import { harvest } from './harvest.js';
 import { renderPreview } from './preview_render.js';
+import { bankFiles } from './bank_files.js';
 
 // The heap views are read anew at each use: a grown memory replaces them.
 const runtime = {
@@ -26,6 +28,8 @@ const runtime = {
   harvest: (argumentsAt, length, lengthAt) => _timbrex_harvest(argumentsAt, length, lengthAt),
   renderPreview: (voiceAt, note, hold, release, framesAt) =>
     _timbrex_preview_render(voiceAt, note, hold, release, framesAt),
+  bankFiles: (format, outAt, packedAt, length, lengthAt) =>
+    _timbrex_bank_files(format, outAt, packedAt, length, lengthAt),
 };
 
 const post = (message, transfer) => postMessage(message, transfer || []);
@@ -40,6 +44,9 @@ onmessage = (event) => {
           break;
         case 'preview':
           renderPreview(runtime, message, post);
+          break;
+        case 'bank':
+          bankFiles(runtime, message, post);
           break;
         default:
           post({ type: 'error', message: `unknown message type ${message.type}` });
