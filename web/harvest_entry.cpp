@@ -26,8 +26,17 @@ std::vector<std::string> unpack_arguments(const char* packed, size_t length) {
     return arguments;
 }
 
+// Where the instrument was heard, as decimal words a script reads without
+// caring for byte order or 64-bit numbers: "<chip> <channel> <sample> <logs>
+// <captures> <failed check 0 or 1>", e.g. "YM2151 6 1624 2 4 0".
+std::string pack_origin(const timbrex::InstrumentOrigin& origin) {
+    return std::string(origin.chip == timbrex::Chip::ym2151 ? "YM2151" : "YM2612") + ' ' +
+           std::to_string(origin.channel) + ' ' + std::to_string(origin.sample) + ' ' + std::to_string(origin.logs) +
+           ' ' + std::to_string(origin.captures) + ' ' + (origin.failed_check ? '1' : '0');
+}
+
 // Per instrument: '1' if saved, else '0'; the file name; a zero byte; the
-// source path; a zero byte.
+// source path; a zero byte; its origin as above; a zero byte.
 std::string pack_instruments(const std::vector<timbrex::SavedInstrument>& instruments) {
     std::string packed;
     for (const timbrex::SavedInstrument& instrument : instruments) {
@@ -35,6 +44,8 @@ std::string pack_instruments(const std::vector<timbrex::SavedInstrument>& instru
         packed += instrument.file_name;
         packed += '\0';
         packed += instrument.source_path;
+        packed += '\0';
+        packed += pack_origin(instrument.origin);
         packed += '\0';
     }
     return packed;

@@ -14,10 +14,17 @@ namespace timbrex {
 namespace {
 
 // The file's voices that no earlier file gave, stamped with its index: the
-// list a one-pass run over the files would have built.
-void merge_voices(VoiceList& voices, const std::vector<VoiceRecord>& file_voices, int32_t file_index) {
-    for (const VoiceRecord& voice : file_voices) {
-        if (append_if_new(voices, voice)) voices.records.back().file_index = file_index;
+// list a one-pass run over the files would have built. Every voice of the
+// file is a hearing; a voice new to the run keeps the file's origin of it.
+void merge_voices(RunState& run, const LogHarvest& harvest, int32_t file_index) {
+    for (size_t i = 0; i < harvest.voices.size(); ++i) {
+        const Listing listing = list_voice(run.voices, harvest.voices[i]);
+        const CaptureOrigin& origin = harvest.origins[i];
+        if (listing.added) {
+            run.voices.records.back().file_index = file_index;
+            run.hearings.first.push_back(origin);
+        }
+        run.hearings.hearings.push_back({listing.position, file_index, origin.captures});
     }
 }
 
@@ -37,7 +44,8 @@ void take_file(RunState& run, size_t position, const FileOutcome& outcome) {
     }
     std::printf(messages::kProcessing, path, harvest.major, harvest.minor);
     if (harvest.status == HarvestStatus::out_of_memory) throw std::bad_alloc();
-    merge_voices(run.voices, harvest.voices, static_cast<int32_t>(position));
+    run.hearings.failed_check[position] = outcome.failed_check;
+    merge_voices(run, harvest, static_cast<int32_t>(position));
 }
 
 }  // namespace
@@ -45,6 +53,7 @@ void take_file(RunState& run, size_t position, const FileOutcome& outcome) {
 void capture_all_files(RunState& run, unsigned threads) {
     std::vector<std::string> paths;
     std::vector<size_t> positions;
+    run.hearings.failed_check.assign(run.inputs.entries.size(), false);
     for (size_t i = 0; i < run.inputs.entries.size(); ++i) {
         if (run.inputs.entries[i].is_dir) continue;
         paths.push_back(run.inputs.entries[i].path);

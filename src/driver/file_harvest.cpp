@@ -123,7 +123,10 @@ FileOutcome harvest_file(const std::string& path, LogBuffer& log) noexcept {
     FileOutcome outcome;
     try {
         outcome.load = read_log(path, log);
-        if (outcome.load == LogReadStatus::ok) outcome.harvest = harvest_log(log.bytes.get(), log.length);
+        if (outcome.load == LogReadStatus::ok) {
+            outcome.failed_check = log.failed_check;
+            outcome.harvest = harvest_log(log.bytes.get(), log.length);
+        }
     } catch (const std::bad_alloc&) {
         outcome.out_of_memory = true;
     }

@@ -14,7 +14,8 @@ namespace timbrex {
 
 struct FileOutcome {
     LogReadStatus load = LogReadStatus::ok;
-    LogHarvest harvest;  // when the load was ok
+    LogHarvest harvest;         // when the load was ok
+    bool failed_check = false;  // the log's compressed data failed a check; its bytes were harvested
     // Memory ran out before the log was accepted (while loading it); memory
     // running out after is the harvest's out_of_memory.
     bool out_of_memory = false;

@@ -43,20 +43,24 @@ bool collect_inputs(RunState& run, const std::vector<std::string>& arguments) {
 // The instrument of each group: its file's name, where its voice was heard,
 // and whether the save succeeded; "ERR: Can't save file" for each failure, in
 // group order.
-std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count) {
+std::vector<SavedInstrument> save_instruments(const RunState& run, int32_t group_count,
+                                              const std::vector<GroupHearing>& heard) {
     std::vector<std::string> prefixes;
     prefixes.reserve(run.inputs.entries.size());
     for (const InputEntry& entry : run.inputs.entries) prefixes.push_back(entry.prefix);
     const std::vector<GroupOutput> outputs =
         save_outputs(run.voices.records, group_count, run.start_directory, prefixes);
 
+    const std::vector<int64_t> kept = kept_records(run.voices.records, group_count);
     std::vector<SavedInstrument> instruments;
-    for (const GroupOutput& output : outputs) {
+    for (size_t g = 0; g < outputs.size(); ++g) {
+        const GroupOutput& output = outputs[g];
         if (output.outcome == SaveOutcome::no_record) continue;
         SavedInstrument instrument;
         instrument.file_name = output.file_name;
         instrument.source_path = run.inputs.entries[static_cast<size_t>(output.voice.file_index)].path;
         instrument.saved = output.outcome == SaveOutcome::saved;
+        instrument.origin = instrument_origin(run.hearings, run.voices.records, static_cast<size_t>(kept[g]), heard[g]);
         if (!instrument.saved) std::printf(messages::kCantSaveFile, output.path.c_str());
         instruments.push_back(std::move(instrument));
     }
@@ -71,9 +75,10 @@ std::vector<SavedInstrument> run_sequence(RunState& run, const std::vector<std::
     capture_all_files(run, threads);
     std::vector<VoiceRecord>& voices = run.voices.records;
     const int32_t group_count = group_voices(voices);
+    const std::vector<GroupHearing> heard = hearings_by_group(run.hearings, voices, group_count);
     select_loudest(voices, group_count);
     std::printf(messages::kInstrumentsFound, group_count);
-    return save_instruments(run, group_count);
+    return save_instruments(run, group_count, heard);
 }
 
 }  // namespace

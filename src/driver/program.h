@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/provenance.h"
+
 namespace timbrex {
 
 // One instrument of a finished run, in group order.
@@ -10,6 +12,7 @@ struct SavedInstrument {
     std::string file_name;    // the output's name in the start directory, e.g. "demo_0.vpf"
     std::string source_path;  // the input log its kept take came from, spelled as its processing line prints it
     bool saved = false;       // false when "ERR: Can't save file" was printed for it
+    InstrumentOrigin origin;  // the kept take's chip, channel and time in its log, and where its group was heard
 };
 
 // The whole run of run_program for `arguments` (argv without the program name), with `threads`

@@ -8,57 +8,19 @@ namespace timbrex::preview {
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // The chip's sample rate is its clock / 144; a frequency number counts in
 // steps of that rate / 2^20 at block 1, and every block doubles it.
 constexpr double kFnumScale = 144.0 * 1048576.0 / kYm2612Clock;
 constexpr int kFnumMax = 0x7FF;
 constexpr int kBlockMax = 7;
 
-// The VGM header: 0x40 bytes in version 1.50, the commands right after.
-constexpr size_t kHeaderSize = 0x40;
 constexpr uint32_t kVersion = 0x150;
-constexpr uint8_t kYm2612Port0 = 0x52;
-constexpr uint8_t kWait = 0x61;
-constexpr uint8_t kEnd = 0x66;
 
-void put_le32(Bytes& out, size_t at, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-Bytes header(uint32_t total_samples) {
-    Bytes out(kHeaderSize, 0);
-    out[0] = 'V';
-    out[1] = 'g';
-    out[2] = 'm';
-    out[3] = ' ';
-    put_le32(out, 0x08, kVersion);
-    put_le32(out, 0x18, total_samples);
-    put_le32(out, 0x2C, kYm2612Clock);
-    put_le32(out, 0x34, kHeaderSize - 0x34);  // data offset, relative to its own field
-    return out;
-}
-
-void write_reg(Bytes& out, uint8_t reg, int value) {
-    out.push_back(kYm2612Port0);
-    out.push_back(reg);
-    out.push_back(static_cast<uint8_t>(value));
-}
-
-void wait(Bytes& out, uint32_t samples) {
-    while (samples > 0) {
-        const uint32_t step = std::min<uint32_t>(samples, 0xFFFF);
-        out.push_back(kWait);
-        out.push_back(static_cast<uint8_t>(step & 0xFF));
-        out.push_back(static_cast<uint8_t>(step >> 8));
-        samples -= step;
-    }
-}
+void write_reg(LogWriter& out, uint8_t reg, int value) { out.ym2612(0, reg, static_cast<uint8_t>(value)); }
 
 // One operator into the registers of channel 1; slot k's registers sit at
 // offset 4 * k. Each value is masked to its field's bits.
-void write_operator(Bytes& out, const FmOperator& op, size_t slot) {
+void write_operator(LogWriter& out, const FmOperator& op, size_t slot) {
     const auto at = static_cast<uint8_t>(slot * 4);
     // 0x30  -DDDMMMM  DT, MUL
     write_reg(out, static_cast<uint8_t>(0x30 + at), static_cast<int>(code_from_detune(op.DT)) << 4 | (op.MUL & 0x0F));
@@ -103,7 +65,9 @@ double ym2612_frequency(Ym2612Pitch pitch) { return pitch.fnum * std::ldexp(1.0,
 
 std::vector<uint8_t> preview_log(const VoiceFileBytes& voice, int midi_note, const PreviewTiming& timing) {
     const PreviewTiming cut = clamped(timing);
-    Bytes out = header(preview_samples(cut));
+    // No PSG or YM2151 clock: the player emulates the YM2612 alone.
+    LogWriter out(kVersion);
+    out.header_field(kHeaderTotalSamples, preview_samples(cut)).header_field(kHeaderYm2612Clock, kYm2612Clock);
     write_reg(out, 0x22, 0x00);  // LFO off
     write_reg(out, 0x27, 0x00);  // channel 3 in normal mode
     write_reg(out, 0x2B, 0x00);  // DAC off: channel 6 is FM
@@ -120,12 +84,10 @@ std::vector<uint8_t> preview_log(const VoiceFileBytes& voice, int midi_note, con
     write_reg(out, 0xA4, pitch.block << 3 | pitch.fnum >> 8);
     write_reg(out, 0xA0, pitch.fnum & 0xFF);
     write_reg(out, 0x28, 0xF0);  // all four operators of channel 1 on
-    wait(out, cut.hold_samples);
+    out.wait(cut.hold_samples);
     write_reg(out, 0x28, 0x00);
-    wait(out, cut.release_samples);
-    out.push_back(kEnd);
-    put_le32(out, 0x04, static_cast<uint32_t>(out.size() - 4));
-    return out;
+    out.wait(cut.release_samples);
+    return out.end().bytes();
 }
 
 }  // namespace timbrex::preview

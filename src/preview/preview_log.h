@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "output/voice_file.h"
+#include "vgm/log_writer.h"
 
 namespace timbrex::preview {
 
 // VGM time runs at 44,100 ticks a second, the rate the preview renders at.
-constexpr uint32_t kSampleRate = 44100;
-
-// The master clock of the Mega Drive's YM2612 (NTSC).
-constexpr uint32_t kYm2612Clock = 7670454;
+constexpr uint32_t kSampleRate = kVgmSampleRate;
 
 // How long the note sounds: key-on, `hold_samples` later the key-off, then
 // `release_samples` of the release tail. Both in 44.1 kHz samples, each cut

@@ -12,7 +12,9 @@
 
 #include "vgm/bytes.h"
 #include "vgm/vgm_header.h"
-#include "voice/register_decoding.h"
+#include "voice/chip_port.h"
+#include "voice/opm_registers.h"
+#include "voice/opn_registers.h"
 
 namespace timbrex {
 
@@ -60,16 +62,61 @@ constexpr CommandLengths kLengthsFrom160 = make_lengths(true);
 // and write no voice register.
 bool is_short_command(uint8_t opcode) { return static_cast<uint8_t>(opcode - 0x70) < 0x20; }
 
+// The samples each short command waits: 0x7n waits n + 1, 0x8n (a DAC byte,
+// then a wait) waits n. Looked up rather than computed: the walk's one-byte
+// steps are the commonest of all.
+using ShortWaits = std::array<uint8_t, 0x20>;
+constexpr ShortWaits make_short_waits() {
+    ShortWaits waits{};
+    for (unsigned n = 0; n < 0x10; ++n) {
+        waits[n] = static_cast<uint8_t>(n + 1);
+        waits[0x10 + n] = static_cast<uint8_t>(n);
+    }
+    return waits;
+}
+constexpr ShortWaits kShortWaits = make_short_waits();
+
+// The caller has checked that `opcode` is a short command.
+uint64_t short_command_wait(uint8_t opcode) { return kShortWaits[static_cast<uint8_t>(opcode - 0x70)]; }
+
+constexpr uint64_t kWaitNtscFrame = 735;  // 0x62: 1/60 s at 44.1 kHz
+constexpr uint64_t kWaitPalFrame = 882;   // 0x63: 1/50 s
+
 #if TIMBREX_WALK_SSE2
 
 // Bit i set when byte i of the sixteen at `bytes` is not a short command.
-uint32_t non_short_bits(const uint8_t* bytes) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+uint32_t non_short_bits(__m128i chunk) {
     // Adding 0x10 moves 0x70-0x8F to 0x80-0x9F, which as signed bytes are the
     // only values below -96.
     const __m128i moved = _mm_add_epi8(chunk, _mm_set1_epi8(0x10));
     const __m128i short_bytes = _mm_cmplt_epi8(moved, _mm_set1_epi8(-96));
     return ~static_cast<uint32_t>(_mm_movemask_epi8(short_bytes)) & 0xFFFFu;
+}
+
+// The waits of sixteen short commands, byte by byte: the low nibble, plus one
+// for each 0x7n (the bytes that are not negative as signed bytes).
+__m128i short_waits(__m128i chunk) {
+    const __m128i nibbles = _mm_and_si128(chunk, _mm_set1_epi8(0x0F));
+    return _mm_sub_epi8(nibbles, _mm_cmpgt_epi8(chunk, _mm_set1_epi8(-1)));
+}
+
+// The waits of the first `count` (1 to 16) bytes of `chunk`, all short
+// commands, summed into the two 64-bit halves of `sums`.
+__m128i add_short_waits(__m128i sums, __m128i chunk, int count) {
+    const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i counted = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(count)));
+    return _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(short_waits(chunk), counted), _mm_setzero_si128()));
+}
+
+uint64_t total_of(__m128i sums) {
+    const __m128i total = _mm_add_epi64(sums, _mm_unpackhi_epi64(sums, sums));
+#if defined(__x86_64__) || defined(_M_X64)
+    return static_cast<uint64_t>(_mm_cvtsi128_si64(total));
+#else
+    uint64_t halves[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(halves), total);
+    return halves[0];
+#endif
 }
 
 uint64_t lowest_bit_index(uint32_t bits) {
@@ -82,17 +129,39 @@ uint64_t lowest_bit_index(uint32_t bits) {
 #endif
 }
 
-// The position after a run of short commands. Most of a log with a DAC
-// stream is such runs; taken 32 bytes at a time they cost a fraction of the
-// general step, whose every byte waits on two dependent loads (opcode, then
-// its length).
-uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size) {
+// The position after a run of short commands, whose waits are added to
+// `samples`. Most of a log with a DAC stream is such runs; taken 32 bytes at
+// a time they cost a fraction of the general step, whose every byte waits on
+// two dependent loads (opcode, then its length).
+uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size, uint64_t& samples) {
+    // Most runs are one or two commands long: a run that has ended already
+    // costs no sum, a short one a sum of as many bytes as it holds. Whole
+    // chunks add up in a register, taken out once at the end of the run.
+    __m128i sums = _mm_setzero_si128();
+    bool summed = false;
     while (size - position >= 32) {
-        const uint32_t bits = non_short_bits(buffer + position) | non_short_bits(buffer + position + 16) << 16;
-        if (bits != 0) return position + lowest_bit_index(bits);
-        position += 32;
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buffer + position));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buffer + position + 16));
+        const uint32_t bits = non_short_bits(low) | non_short_bits(high) << 16;
+        if (bits == 0) {
+            sums = _mm_add_epi64(sums,
+                                 _mm_sad_epu8(_mm_add_epi8(short_waits(low), short_waits(high)), _mm_setzero_si128()));
+            summed = true;
+            position += 32;
+            continue;
+        }
+        const auto run = static_cast<int>(lowest_bit_index(bits));
+        if (run == 0 && !summed) return position;
+        if (run > 16) {
+            sums = add_short_waits(add_short_waits(sums, low, 16), high, run - 16);
+        } else if (run > 0) {
+            sums = add_short_waits(sums, low, run);
+        }
+        samples += total_of(sums);
+        return position + static_cast<uint64_t>(run);
     }
-    while (position < size && is_short_command(buffer[position])) ++position;
+    samples += total_of(sums);
+    while (position < size && is_short_command(buffer[position])) samples += short_command_wait(buffer[position++]);
     return position;
 }
 
@@ -100,23 +169,57 @@ uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t 
 
 // Without 16-byte compares (a wasm build among others) the run is taken a
 // byte at a time.
-uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size) {
-    while (position < size && is_short_command(buffer[position])) ++position;
+uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size, uint64_t& samples) {
+    while (position < size && is_short_command(buffer[position])) samples += short_command_wait(buffer[position++]);
     return position;
 }
 
 #endif
 
-// The writes of the two chips the capture listens to (0x52, 0x53: YM2612 ports
-// 0 and 1; 0x54: YM2151); every other command is stepped over. The caller has
-// checked that both operand bytes are in the buffer.
-inline void execute_chip_write(FileCapture& state, const uint8_t* command) {
-    switch (command[0]) {
-        case 0x52: ym2612_write(state, 0, command[1], command[2]); break;
-        case 0x53: ym2612_write(state, 1, command[1], command[2]); break;
-        case 0x54: ym2151_write(state, command[1], command[2]); break;
-        default: break;
+// The chip writes the capture listens to, one row per VGM command; every
+// other command is stepped over. Each port belongs to its chip family's
+// module; a chip of a family already here needs its port and a row.
+struct ChipCommand {
+    uint8_t opcode;
+    ChipPort port;
+};
+constexpr ChipCommand kChipCommands[] = {
+    {0x52, kYm2612Port0},  // YM2612 port 0
+    {0x53, kYm2612Port1},  // YM2612 port 1
+    {0x54, kYm2151Port},   // YM2151
+};
+
+using ChipPorts = std::array<ChipPort, 256>;
+
+constexpr ChipPorts make_chip_ports() {
+    ChipPorts ports{};
+    for (const ChipCommand& command : kChipCommands) ports[command.opcode] = command.port;
+    return ports;
+}
+constexpr ChipPorts kChipPorts = make_chip_ports();
+
+// The two-operand chip writes of the VGM format, the range every row falls in:
+// the walk steps the whole range as one case, so a new row needs nothing else.
+constexpr int kFirstChipWrite = 0x51;
+constexpr int kLastChipWrite = 0x5F;
+
+constexpr bool rows_are_chip_writes() {
+    bool inside = true;
+    for (const ChipCommand& command : kChipCommands) {
+        inside = inside && command.opcode >= kFirstChipWrite && command.opcode <= kLastChipWrite;
     }
+    return inside;
+}
+static_assert(rows_are_chip_writes(), "every port is reached by a two-operand chip write");
+
+// Hands a chip write to its port, if the capture listens to the command and
+// the port to the register, with the time of the command. The caller has
+// checked that both operand bytes are in the buffer.
+inline void execute_chip_write(FileCapture& state, const uint8_t* command, uint64_t samples) {
+    const ChipPort& port = kChipPorts[command[0]];
+    if (port.write == nullptr || !(*port.registers)[command[1]]) return;
+    state.now = samples;
+    port.write(state, command[1], command[2]);
 }
 
 // The constant steps of the walk are the lengths both tables give these
@@ -125,8 +228,10 @@ constexpr bool has_constant_step_lengths(const CommandLengths& lengths) {
     for (int opcode = 0x70; opcode <= 0x8F; ++opcode) {
         if (lengths[static_cast<size_t>(opcode)] != 1) return false;
     }
-    return lengths[0x50] == 2 && lengths[0x52] == 3 && lengths[0x53] == 3 && lengths[0x54] == 3 && lengths[0x61] == 3 &&
-           lengths[0x62] == 1 && lengths[0x63] == 1;
+    for (int opcode = kFirstChipWrite; opcode <= kLastChipWrite; ++opcode) {
+        if (lengths[static_cast<size_t>(opcode)] != 3) return false;
+    }
+    return lengths[0x50] == 2 && lengths[0x61] == 3 && lengths[0x62] == 1 && lengths[0x63] == 1;
 }
 static_assert(has_constant_step_lengths(kLengthsBefore160) && has_constant_step_lengths(kLengthsFrom160),
               "the walk's constant steps follow the command tables");
@@ -144,6 +249,9 @@ const CommandLengths& command_lengths_for(uint8_t major, uint8_t minor) {
 void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, uint64_t size,
                    const CommandLengths& lengths) {
     uint64_t position = start;
+    // The log's time line in samples, kept here rather than in `state` so
+    // that a wait costs an addition in a register.
+    uint64_t samples = 0;
     while (position < size) {
         const uint8_t opcode = buffer[position];
         // The commands that fill real logs, away from the end of the buffer,
@@ -152,18 +260,42 @@ void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, ui
         if (size - position >= kLongestConstantStep) {
             switch (opcode) {
                 case 0x50: position += 2; continue;
+                case 0x61:
+                    samples += read_le16(buffer, position + 1);
+                    position += 3;
+                    continue;
+                case 0x62:
+                    samples += kWaitNtscFrame;
+                    position += 1;
+                    continue;
+                case 0x63:
+                    samples += kWaitPalFrame;
+                    position += 1;
+                    continue;
+                // kFirstChipWrite to kLastChipWrite: listened to or stepped over.
+                case 0x51:
                 case 0x52:
                 case 0x53:
                 case 0x54:
-                    execute_chip_write(state, buffer + position);
+                case 0x55:
+                case 0x56:
+                case 0x57:
+                case 0x58:
+                case 0x59:
+                case 0x5A:
+                case 0x5B:
+                case 0x5C:
+                case 0x5D:
+                case 0x5E:
+                case 0x5F: {
+                    execute_chip_write(state, buffer + position, samples);
                     position += 3;
                     continue;
-                case 0x61: position += 3; continue;
-                case 0x62:
-                case 0x63: position += 1; continue;
+                }
                 default:
                     if (is_short_command(opcode)) {
-                        position = skip_short_commands(buffer, position + 1, size);
+                        samples += short_command_wait(opcode);
+                        position = skip_short_commands(buffer, position + 1, size, samples);
                         continue;
                     }
                     break;
@@ -178,7 +310,9 @@ void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, ui
             length = kDataBlockHeader + read_le32(buffer + position, 3);
         }
         if (position + length > size) return;  // operands cut off: not executed
-        execute_chip_write(state, buffer + position);
+        // The waits of the constant steps need not be counted here: within
+        // their length of the end no key-on follows them.
+        execute_chip_write(state, buffer + position, samples);
         position += length;
     }
 }

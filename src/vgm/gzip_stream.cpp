@@ -50,7 +50,8 @@ bool inflate_members_streaming(const uint8_t* in, size_t in_size, LogBuffer& log
             inflateReset(&stream);
             continue;
         }
-        if (result != Z_OK) break;  // data error (bad CRC, bad length, corrupt) or truncated
+        if (result == Z_DATA_ERROR) log.failed_check = true;  // bad CRC, bad length, corrupt data
+        if (result != Z_OK) break;                            // or else truncated
     }
     inflateEnd(&stream);
     return room;

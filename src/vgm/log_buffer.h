@@ -11,6 +11,11 @@ struct LogBuffer {
     std::unique_ptr<uint8_t[]> bytes;
     size_t length = 0;    // bytes actually delivered, never more than announced
     size_t capacity = 0;  // bytes allocated; a later read reuses them when they suffice
+    // The compressed data failed a check of its own: a gzip member's CRC or
+    // length, or deflate data that cannot be decoded. The bytes decoded
+    // before are delivered all the same; what they hold near the damage is
+    // not to be trusted.
+    bool failed_check = false;
 };
 
 // Makes room for at least `wanted` bytes and keeps the `length` bytes already

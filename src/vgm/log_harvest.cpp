@@ -19,9 +19,11 @@ LogHarvest harvest_log(const uint8_t* data, size_t length) {
         FileCapture capture;
         walk_commands(capture, data, header.data_start, length, command_lengths_for(header.major, header.minor));
         harvest.voices = std::move(capture.voices.records);
+        harvest.origins = std::move(capture.origins);
         harvest.status = HarvestStatus::accepted;
     } catch (const std::bad_alloc&) {
         harvest.voices.clear();
+        harvest.origins.clear();
         harvest.status = HarvestStatus::out_of_memory;
     }
     return harvest;

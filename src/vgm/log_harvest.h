@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "voice/capture_origin.h"
 #include "voice/voice_record.h"
 
 namespace timbrex {
@@ -26,6 +27,9 @@ struct LogHarvest {
     // non-silent key-on, at its first occurrence in the file. Their
     // bookkeeping values are the images' (0).
     std::vector<VoiceRecord> voices;
+    // Beside `voices`: where and when each was first captured, and how many
+    // captures of the file gave it.
+    std::vector<CaptureOrigin> origins;
 };
 
 // Checks the header of `length` bytes of uncompressed log and walks its

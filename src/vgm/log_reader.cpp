@@ -79,6 +79,7 @@ uint64_t most_inflated(uint64_t compressed) { return compressed * kMaxInflateRat
 
 LogReadStatus read_log(const std::string& path, LogBuffer& log) {
     log.length = 0;
+    log.failed_check = false;
     FileHandle file(platform::open_regular_file(path));
     if (!file) return LogReadStatus::cannot_open;
     const long long file_length = platform::file_size(file.get());

@@ -1,21 +1,17 @@
 #pragma once
-// Deciding at key-on whether a channel's voice is new, and keeping it if so.
+// Deciding at key-on whether a channel's voice is new, and keeping it if so:
+// the step both chips' key-on registers lead to.
 
-#include <cstdint>
-
+#include "voice/capture_origin.h"
 #include "voice/file_capture.h"
 
 namespace timbrex {
 
-// Value written to YM2612 port 0 register 0x28.
-void capture_key_on_ym2612(FileCapture& state, uint8_t value);
-
-// Value written to YM2151 register 0x08.
-void capture_key_on_ym2151(FileCapture& state, uint8_t value);
-
 // Appends the channel's image when it changed since the channel's previous
-// handled key-on, makes sound and is not among the file's voices yet; the
-// snapshot then takes the image in any case.
-void capture_voice(FileCapture& state, int channel);
+// handled key-on, makes sound and is not among the file's voices yet, with
+// `chip`, the channel and the file's time as its origin; counts the capture
+// for a voice listed already. The snapshot then takes the image in any case.
+// `channel` is the index into the shared images (0-7).
+void capture_voice(FileCapture& state, Chip chip, int channel);
 
 }  // namespace timbrex

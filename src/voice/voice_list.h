@@ -27,6 +27,15 @@ struct VoiceList {
 // First position whose 42 voice values equal those of `voice`, or -1.
 int32_t find_voice(const VoiceList& list, const VoiceRecord& voice);
 
+struct Listing {
+    int32_t position;  // of the voice in the list
+    bool added;        // false when an equal voice was listed already
+};
+
+// The position of the voice of the same 42 voice values, appending a copy of
+// `voice`, bookkeeping values included, when there is none yet.
+Listing list_voice(VoiceList& list, const VoiceRecord& voice);
+
 // Appends a copy of `voice`, bookkeeping values included, unless a voice of
 // the same 42 voice values is listed already; true when it was appended.
 bool append_if_new(VoiceList& list, const VoiceRecord& voice);

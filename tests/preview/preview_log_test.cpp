@@ -29,7 +29,7 @@ TEST(PreviewPitch, NotesGetTheFrequencyNumberAndBlockOfTheChipClock) {
         uint16_t fnum;
         uint8_t block;
     };
-    // fnum = Hz * 144 * 2^20 / 7670454 / 2^(block - 1), in the lowest block where it fits 11 bits.
+    // fnum = Hz * 144 * 2^20 / 7670453 / 2^(block - 1), in the lowest block where it fits 11 bits.
     for (const Case& c : {Case{69, 1083, 4}, Case{81, 1083, 5}, Case{60, 1288, 3}, Case{0, 322, 0}}) {
         const Ym2612Pitch pitch = ym2612_pitch(note_frequency(c.note));
         EXPECT_EQ(pitch.fnum, c.fnum) << "note " << c.note;
@@ -85,7 +85,7 @@ TEST(PreviewLog, HeaderNamesTheYm2612AndTheLengthOfTheNote) {
     EXPECT_EQ(read_le32(log.data(), 0x08), 0x150u);
     EXPECT_EQ(read_le32(log.data(), 0x0C), 0u);  // no PSG
     EXPECT_EQ(read_le32(log.data(), 0x18), 66150u);
-    EXPECT_EQ(read_le32(log.data(), 0x2C), 7670454u);
+    EXPECT_EQ(read_le32(log.data(), 0x2C), 7670453u);
     EXPECT_EQ(read_le32(log.data(), 0x34) + 0x34, 0x40u);
     EXPECT_EQ(log.back(), 0x66);
 }

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "vgm/log_writer.h"
+
 namespace timbrex::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-// Writes `value` over the four bytes at `at`.
-inline void put_le32(Bytes& data, size_t at, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) data[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
+// Writes `value` over the four bytes at `at`: the program's own writer.
+using ::timbrex::put_le32;
 
 // Appends `value` as four bytes.
 inline void append_le32(Bytes& data, uint32_t value) {

@@ -10,10 +10,6 @@ namespace timbrex::testing {
 
 namespace {
 
-void put_le32(Bytes& out, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 // Offsets of the four slots within a register block: slot k is at k * 4 on the
 // YM2612 and k * 8 on the YM2151.
 constexpr int kYm2612SlotStride = 4;
@@ -21,25 +17,35 @@ constexpr int kYm2151SlotStride = 8;
 
 }  // namespace
 
-uint8_t detune_code(int32_t dt) { return static_cast<uint8_t>(dt >= 0 ? dt : 4 - dt); }
-
-VgmWriter::VgmWriter(uint32_t version) : version_(version) {}
+VgmWriter::VgmWriter(uint32_t version) : log_(version) {
+    log_.header_field(kHeaderSn76489Clock, kSn76489Clock)
+        .header_field(kHeaderYm2612Clock, kYm2612Clock)
+        .header_field(kHeaderYm2151Clock, kYm2151Clock);
+}
 
 VgmWriter& VgmWriter::data_offset(uint32_t offset) {
-    data_offset_ = offset;
+    log_.data_offset(offset);
     return *this;
 }
 
 VgmWriter& VgmWriter::ym2612(int port, uint8_t reg, uint8_t value) {
-    return raw({static_cast<uint8_t>(port == 0 ? 0x52 : 0x53), reg, value});
+    log_.ym2612(port, reg, value);
+    return *this;
 }
 
-VgmWriter& VgmWriter::ym2151(uint8_t reg, uint8_t value) { return raw({0x54, reg, value}); }
+VgmWriter& VgmWriter::ym2151(uint8_t reg, uint8_t value) {
+    log_.ym2151(reg, value);
+    return *this;
+}
 
-VgmWriter& VgmWriter::psg(uint8_t value) { return raw({0x50, value}); }
+VgmWriter& VgmWriter::psg(uint8_t value) {
+    log_.psg(value);
+    return *this;
+}
 
-VgmWriter& VgmWriter::wait(uint16_t samples) {
-    return raw({0x61, static_cast<uint8_t>(samples & 0xFF), static_cast<uint8_t>(samples >> 8)});
+VgmWriter& VgmWriter::wait(uint32_t samples) {
+    log_.wait(samples);
+    return *this;
 }
 
 VgmWriter& VgmWriter::data_block(uint8_t type, const Bytes& data) {
@@ -50,16 +56,19 @@ VgmWriter& VgmWriter::data_block(uint8_t type, const Bytes& data) {
 }
 
 VgmWriter& VgmWriter::raw(std::initializer_list<uint8_t> bytes) {
-    commands_.insert(commands_.end(), bytes.begin(), bytes.end());
+    log_.raw(bytes);
     return *this;
 }
 
 VgmWriter& VgmWriter::raw(const Bytes& bytes) {
-    commands_.insert(commands_.end(), bytes.begin(), bytes.end());
+    log_.raw(bytes);
     return *this;
 }
 
-VgmWriter& VgmWriter::end() { return raw({0x66}); }
+VgmWriter& VgmWriter::end() {
+    log_.end();
+    return *this;
+}
 
 VgmWriter& VgmWriter::ym2612_voice(int channel, const VoiceRecord& voice) {
     const int port = channel / 3;
@@ -67,7 +76,8 @@ VgmWriter& VgmWriter::ym2612_voice(int channel, const VoiceRecord& voice) {
     for (int k = 0; k < kSlotCount; ++k) {
         const FmOperator& op = voice.slot[k];
         const int at = k * kYm2612SlotStride + ch;
-        ym2612(port, static_cast<uint8_t>(0x30 + at), static_cast<uint8_t>(detune_code(op.DT) << 4 | op.MUL));
+        ym2612(port, static_cast<uint8_t>(0x30 + at),
+               static_cast<uint8_t>(code_from_detune(op.DT) << 4 | static_cast<unsigned>(op.MUL)));
         ym2612(port, static_cast<uint8_t>(0x40 + at), static_cast<uint8_t>(op.TL));
         ym2612(port, static_cast<uint8_t>(0x50 + at), static_cast<uint8_t>(op.RS << 6 | op.AR));
         ym2612(port, static_cast<uint8_t>(0x60 + at), static_cast<uint8_t>(op.DR));
@@ -95,7 +105,8 @@ VgmWriter& VgmWriter::ym2151_voice(int channel, const VoiceRecord& voice) {
     for (int k = 0; k < kSlotCount; ++k) {
         const FmOperator& op = voice.slot[k];
         const int at = k * kYm2151SlotStride + channel;
-        ym2151(static_cast<uint8_t>(0x40 + at), static_cast<uint8_t>(detune_code(op.DT) << 4 | op.MUL));
+        ym2151(static_cast<uint8_t>(0x40 + at),
+               static_cast<uint8_t>(code_from_detune(op.DT) << 4 | static_cast<unsigned>(op.MUL)));
         ym2151(static_cast<uint8_t>(0x60 + at), static_cast<uint8_t>(op.TL));
         ym2151(static_cast<uint8_t>(0x80 + at), static_cast<uint8_t>(op.RS << 6 | op.AR));
         ym2151(static_cast<uint8_t>(0xA0 + at), static_cast<uint8_t>(op.DR));
@@ -109,28 +120,7 @@ VgmWriter& VgmWriter::ym2151_key_on(int channel) { return ym2151(0x08, static_ca
 
 VgmWriter& VgmWriter::ym2151_key_off(int channel) { return ym2151(0x08, static_cast<uint8_t>(channel)); }
 
-Bytes VgmWriter::bytes() const {
-    const bool has_offset = (version_ & 0xFF) >= 0x32 || version_ > 0x1FF;
-    const size_t data_start = has_offset ? 0x34 + static_cast<size_t>(data_offset_) : 0x40;
-    const size_t header_size = data_start < 0x40 ? 0x40 : data_start;
-    Bytes out(header_size, 0);
-    out[0] = 'V';
-    out[1] = 'g';
-    out[2] = 'm';
-    out[3] = ' ';
-    put_le32(out, 0x08, version_);
-    put_le32(out, 0x0C, 3579545);  // SN76489 clock
-    put_le32(out, 0x2C, 7670453);  // YM2612 clock
-    put_le32(out, 0x30, 3579545);  // YM2151 clock
-    put_le32(out, 0x34, data_offset_);
-    if (data_start < header_size) {
-        // A data offset inside the header: the commands overwrite it from there.
-        out.resize(data_start);
-    }
-    out.insert(out.end(), commands_.begin(), commands_.end());
-    put_le32(out, 0x04, static_cast<uint32_t>(out.size() - 4));
-    return out;
-}
+Bytes VgmWriter::bytes() const { return log_.bytes(); }
 
 VoiceRecord sample_voice(uint32_t variant, int32_t alg, int32_t carrier_tl) {
     VoiceRecord voice{};

@@ -1,12 +1,14 @@
 #pragma once
 // Builds VGM logs in memory for tests, the demo and the benchmark corpus:
-// header, version, data offset, chip writes, waits, data blocks, gzip members.
+// the program's log writer with every clock of a Mega Drive and an arcade
+// board in the header, whole voices, key-ons, data blocks, gzip members.
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "vgm/log_writer.h"
 #include "voice/voice_record.h"
 
 namespace timbrex::testing {
@@ -24,7 +26,7 @@ class VgmWriter {
     VgmWriter& ym2612(int port, uint8_t reg, uint8_t value);
     VgmWriter& ym2151(uint8_t reg, uint8_t value);
     VgmWriter& psg(uint8_t value);
-    VgmWriter& wait(uint16_t samples);
+    VgmWriter& wait(uint32_t samples);
     VgmWriter& data_block(uint8_t type, const Bytes& data);
     VgmWriter& raw(std::initializer_list<uint8_t> bytes);
     VgmWriter& raw(const Bytes& bytes);
@@ -44,21 +46,16 @@ class VgmWriter {
     // Header (0x40 bytes, or up to the data offset) followed by the commands.
     Bytes bytes() const;
 
-    const Bytes& commands() const { return commands_; }
+    const Bytes& commands() const { return log_.commands(); }
 
    private:
-    uint32_t version_;
-    uint32_t data_offset_ = 0x0C;
-    Bytes commands_;
+    LogWriter log_;
 };
 
 // A voice whose values are all in range, varied by `variant`; TL of every slot
 // is `carrier_tl` for carriers of the chosen algorithm and a variant-based
 // level for modulators.
 VoiceRecord sample_voice(uint32_t variant, int32_t alg, int32_t carrier_tl = 0);
-
-// The chip's 3-bit detune code for a signed detune.
-uint8_t detune_code(int32_t dt);
 
 // `a` followed by `b`.
 Bytes concat(Bytes a, const Bytes& b);

@@ -263,6 +263,141 @@ TEST(WalkShortRuns, RunEndingAtEveryDistanceFromTheEnd) {
     }
 }
 
+// The time line: the sample at which each key-on captured its voice is the
+// sum of the waits before it, whatever commands lie between.
+class TimeLine : public ::testing::Test {
+   protected:
+    // `before` then a fresh voice keyed on on YM2612 channel 1; the time of
+    // its capture.
+    uint64_t key_on_time_after(const Bytes& before) {
+        Bytes stream = before;
+        const Bytes voice = channel_0_voice();
+        stream.insert(stream.end(), voice.begin(), voice.end());
+        stream.insert(stream.end(), {0x52, 0x28, 0xF0, 0x62, 0x63, 0x7F});  // waits after it do not count
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[stream.size()]);
+        std::copy(stream.begin(), stream.end(), exact.get());
+        FileCapture state;
+        walk_commands(state, exact.get(), 0, stream.size(), command_lengths_for(1, 0x50));
+        EXPECT_EQ(state.origins.size(), state.voices.records.size());
+        if (state.origins.size() != 1) {
+            ADD_FAILURE() << "no capture";
+            return ~uint64_t{0};
+        }
+        return state.origins[0].sample;
+    }
+};
+
+// The reference sum: 0x7n waits n + 1 samples, 0x8n n (after its DAC byte).
+uint64_t short_run_wait(const Bytes& run) {
+    uint64_t total = 0;
+    for (const uint8_t opcode : run) total += opcode < 0x80 ? (opcode & 15u) + 1 : opcode & 15u;
+    return total;
+}
+
+TEST_F(TimeLine, EveryWaitCommandCountsItsSamples) {
+    struct Case {
+        Bytes before;
+        uint64_t samples;
+    };
+    const std::vector<Case> cases = {
+        {{}, 0},
+        {{0x61, 0x34, 0x12}, 0x1234},
+        {{0x61, 0xFF, 0xFF, 0x61, 0x00, 0x00}, 65535},
+        {{0x62}, 735},
+        {{0x63}, 882},
+        {{0x70}, 1},
+        {{0x7F}, 16},
+        {{0x80}, 0},
+        {{0x8F}, 15},
+        {{0x62, 0x70, 0x81, 0x63, 0x61, 0x10, 0x00}, 735 + 1 + 1 + 882 + 16},
+        // No wait: PSG, chip writes, a data block whose bytes spell waits,
+        // commands whose operands do.
+        {{0x50, 0x62, 0x52, 0xA4, 0x63, 0x54, 0x28, 0x7F, 0x67, 0x66, 0x00, 2, 0, 0, 0, 0x62, 0x63}, 0},
+        {{0xE0, 0x62, 0x63, 0x7F, 0x8F, 0x90, 0x62, 0x63, 0x7F, 0x8F, 0xA0, 0x7F, 0x8F}, 0},
+        {{0x62, 0x54, 0x08, 0x00, 0x7A}, 735 + 11},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(key_on_time_after(c.before), c.samples) << ::testing::PrintToString(c.before);
+    }
+}
+
+// Runs of short commands of every length from 0 to 100, each followed by
+// another command or the key-on directly, so that runs end at every offset
+// of the chunks the walk takes them in.
+TEST_F(TimeLine, ShortRunsOfEveryLengthSumTheirWaits) {
+    for (size_t length = 0; length <= 100; ++length) {
+        for (const uint8_t first : {uint8_t{0x70}, uint8_t{0x85}}) {
+            Bytes run;
+            for (size_t i = 0; i < length; ++i) run.push_back(static_cast<uint8_t>(0x70 + (first - 0x70 + i * 5) % 32));
+            const uint64_t want = short_run_wait(run);
+            EXPECT_EQ(key_on_time_after(run), want) << "run of " << length;
+            Bytes twice = run;
+            twice.push_back(0x62);
+            twice.insert(twice.end(), run.begin(), run.end());
+            EXPECT_EQ(key_on_time_after(twice), 2 * want + 735) << "runs of " << length << " around a wait";
+        }
+    }
+}
+
+// Each channel of both chips keyed on after its own known wait: the capture
+// names the chip and the channel as the chip numbers it.
+TEST(CaptureOrigins, ChipChannelAndTimeOfEveryChannel) {
+    testing::VgmWriter log(0x150);
+    struct Want {
+        Chip chip;
+        int channel;
+        uint64_t sample;
+    };
+    std::vector<Want> want;
+    uint64_t now = 0;
+    uint32_t variant = 1;
+    for (int channel = 0; channel < 6; ++channel) {
+        log.wait(static_cast<uint16_t>(100 + channel)).raw({0x62});
+        now += 100 + static_cast<uint64_t>(channel) + 735;
+        log.ym2612_voice(channel, testing::sample_voice(variant++, 4)).ym2612_key_on(channel);
+        want.push_back({Chip::ym2612, channel + 1, now});
+    }
+    for (int channel = 0; channel < 8; ++channel) {
+        log.raw({0x63, static_cast<uint8_t>(0x70 + channel)});
+        now += 882 + static_cast<uint64_t>(channel) + 1;
+        log.ym2151_voice(channel, testing::sample_voice(variant++, 7)).ym2151_key_on(channel);
+        want.push_back({Chip::ym2151, channel + 1, now});
+    }
+    const Bytes stream = log.commands();
+    FileCapture state;
+    walk_commands(state, stream.data(), 0, stream.size(), command_lengths_for(1, 0x50));
+    ASSERT_EQ(state.origins.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(state.origins[i].chip, want[i].chip) << i;
+        EXPECT_EQ(state.origins[i].channel, want[i].channel) << i;
+        EXPECT_EQ(state.origins[i].sample, want[i].sample) << i;
+        EXPECT_EQ(state.origins[i].captures, 1u) << i;
+    }
+}
+
+// A voice keyed on again after its registers changed and changed back is
+// captured again: counted, while the origin stays that of its first capture.
+// A key-on with nothing changed is no capture.
+TEST(CaptureOrigins, LaterCapturesOfAVoiceAreCounted) {
+    const VoiceRecord voice = testing::sample_voice(3, 0);
+    const VoiceRecord other = testing::sample_voice(4, 0);
+    testing::VgmWriter log(0x150);
+    log.wait(10).ym2612_voice(1, voice).ym2612_key_on(1);
+    log.wait(10).ym2612_key_on(1);  // unchanged: no capture
+    log.wait(10).ym2612_voice(1, other).ym2612_key_on(1);
+    log.wait(10).ym2612_voice(1, voice).ym2612_key_on(1);
+    log.wait(10).ym2612_voice(4, voice).ym2612_key_on(4);
+    const Bytes stream = log.commands();
+    FileCapture state;
+    walk_commands(state, stream.data(), 0, stream.size(), command_lengths_for(1, 0x50));
+    ASSERT_EQ(state.origins.size(), 2u);
+    EXPECT_EQ(state.origins[0].captures, 3u);
+    EXPECT_EQ(state.origins[0].channel, 2);
+    EXPECT_EQ(state.origins[0].sample, 10u);
+    EXPECT_EQ(state.origins[1].captures, 1u);
+    EXPECT_EQ(state.origins[1].sample, 30u);
+}
+
 // Random streams of every kind of byte, walked with a bound that equals the
 // allocation exactly, so that any read past the bound trips AddressSanitizer.
 TEST(WalkRandomStreams, NeverReadOutsideTheData) {

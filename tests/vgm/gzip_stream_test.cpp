@@ -67,6 +67,47 @@ TEST(GzipStream, DamageKeepsEverythingDecodedBeforeIt) {
         << "a member that fails its check ends the read";
 }
 
+// A member whose data or check fails marks the log; one cut short, bytes
+// after the last member, or a read stopped at the limit do not: they fail no
+// check of the data that was there. Both inflaters agree.
+TEST(GzipStream, FailedCheckMarksTheLog) {
+    const Bytes data = pattern_bytes(100000, 8);
+    const Bytes member = gzip_member(data);
+    // Damage at a distance from the end: the CRC's first byte, the length's last.
+    const auto damaged = [&member](size_t from_end) {
+        Bytes copy = member;
+        copy.at(copy.size() - from_end) ^= 0xFF;
+        return copy;
+    };
+    const Bytes bad_crc = damaged(8);
+    const Bytes bad_length = damaged(1);
+    const Bytes bad_data = damaged(member.size() - 20);
+    const struct {
+        Bytes file;
+        size_t limit;
+        bool failed;
+        const char* what;
+    } rows[] = {
+        {member, data.size(), false, "a sound member"},
+        {concat(member, gzip_member(pattern_bytes(10, 9))), 1 << 20, false, "two sound members"},
+        {bad_crc, data.size(), true, "a wrong CRC"},
+        {bad_length, 1 << 20, true, "a wrong length"},
+        {bad_data, 1 << 20, true, "damaged deflate data"},
+        {concat(member, bad_crc), 1 << 20, true, "a sound member, then a damaged one"},
+        {Bytes(member.begin(), member.begin() + static_cast<long>(member.size() / 2)), 1 << 20, false, "cut short"},
+        {concat(member, {0x00, 0x00, 0x00}), 1 << 20, false, "padding after the member"},
+        {bad_crc, 5000, false, "stopped before the damage"},
+    };
+    for (const auto& row : rows) {
+        LogBuffer both;
+        ASSERT_TRUE(inflate_gzip(row.file.data(), row.file.size(), both, row.limit));
+        EXPECT_EQ(both.failed_check, row.failed) << row.what;
+        LogBuffer zlib_alone;
+        ASSERT_TRUE(inflate_members_streaming(row.file.data(), row.file.size(), zlib_alone, row.limit));
+        EXPECT_EQ(zlib_alone.failed_check, row.failed) << row.what << ", zlib alone";
+    }
+}
+
 TEST(GzipStream, TrailingGarbageAfterAMemberIsIgnored) {
     const Bytes data = pattern_bytes(5000, 10);
     EXPECT_EQ(read_through(concat(gzip_member(data), Bytes{'j', 'u', 'n', 'k', 0x1F}), 1 << 20), data);

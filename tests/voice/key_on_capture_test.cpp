@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "vgm_writer.h"
-#include "voice/register_decoding.h"
+#include "voice/opm_registers.h"
+#include "voice/opn_registers.h"
 
 namespace timbrex {
 namespace {

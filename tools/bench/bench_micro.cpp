@@ -213,7 +213,7 @@ void BM_CaptureRun(benchmark::State& st) {
                 for (size_t v = plan.file_starts[file]; v < plan.file_starts[file + 1]; ++v, ++k) {
                     const int channel = static_cast<int>(k % timbrex::kChannelCount);
                     state.images.current[channel] = plan.played[v];
-                    timbrex::capture_voice(state, channel);
+                    timbrex::capture_voice(state, timbrex::Chip::ym2612, channel);
                 }
             }
             for (const timbrex::VoiceRecord& voice : state.voices.records) timbrex::append_if_new(*run, voice);
@@ -265,7 +265,7 @@ void BM_CaptureScattered(benchmark::State& st) {
             for (size_t i = 0; i < count; ++i) {
                 const int channel = static_cast<int>(i % timbrex::kChannelCount);
                 state->images.current[channel] = voices[i];
-                timbrex::capture_voice(*state, channel);
+                timbrex::capture_voice(*state, timbrex::Chip::ym2612, channel);
             }
         }
         listed = state->voices.records.size();

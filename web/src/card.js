@@ -3,6 +3,7 @@
 // controls. Everything a card shows is built here.
 import { FIELDS, algorithmSvg, envelopeSvg, hexBytes } from './voice_draw.js';
 import { element, button } from './dom.js';
+import { envelopeOptions, originBlock, previewNote } from './provenance.js';
 
 function parameterTable(voice) {
   const table = element('table');
@@ -20,14 +21,14 @@ function parameterTable(voice) {
   return table;
 }
 
-function drawings(voice) {
+function drawings(voice, options) {
   const box = element('div', 'drawings');
   const algorithm = element('div', 'algorithm-box');
   algorithm.innerHTML = algorithmSvg(voice.ALG, voice.FB);
   const envelope = element('div', 'envelope-box');
   const legend = element('div', 'legend');
   for (const n of [1, 2, 3, 4]) legend.append(element('span', `op${n}`, `— op ${n}`));
-  envelope.innerHTML = envelopeSvg(voice);
+  envelope.innerHTML = envelopeSvg(voice, options);
   envelope.prepend(legend);
   box.append(algorithm, envelope);
   return box;
@@ -52,7 +53,8 @@ export function cardShell(instrument, idPrefix = 'card') {
   card.setAttribute('aria-labelledby', title.id);
   const source = element('p', 'source', `from ${instrument.source}`);
   source.title = instrument.source;
-  card.append(title, source);
+  card.append(title, source, originBlock(instrument));
+  if (instrument.origin) card.dataset.chip = instrument.origin.chip;
   if (!instrument.voice) {
     card.append(element('p', 'unsaved', 'This file could not be saved (see the printed lines).'));
     return card;
@@ -68,7 +70,7 @@ export function cardShell(instrument, idPrefix = 'card') {
 // of its bank formats.
 export function fillCard(card, instrument, { saveBlob, previewControls, bankControls }) {
   if (!instrument.voice) return;
-  card.append(drawings(instrument.voice), parameterTable(instrument.voice));
+  card.append(drawings(instrument.voice, envelopeOptions(instrument)), parameterTable(instrument.voice));
   card.append(element('p', 'hex', hexBytes(instrument.bytes)));
   const actions = element('div', 'actions');
   const download = button('', 'Download .vpf');
@@ -76,6 +78,8 @@ export function fillCard(card, instrument, { saveBlob, previewControls, bankCont
   download.addEventListener('click', () => saveBlob(instrument.bytes, instrument.fileName, 'application/octet-stream'));
   actions.append(download, ...(bankControls ? bankControls(instrument) : []));
   card.append(actions, previewControls(instrument));
+  const note = previewNote(instrument);
+  if (note) card.append(note);
 }
 
 // The whole card at once.

@@ -2,9 +2,15 @@
 // filters and the sort orders, shared by the compact list and the cards.
 import { ALGORITHMS } from './voice_draw.js';
 import { compareBytes } from './harvest_plan.js';
+import { matchesChip, formatSampleTime } from './provenance.js';
 
 // An instrument's algorithm for sorting; an unsaved one (no voice) last.
 const algOf = (i) => (i.voice ? i.voice.ALG : 9);
+const chipOf = (i) => (i.origin ? i.origin.chip : '~');
+const channelOf = (i) => (i.origin ? i.origin.channel : 99);
+const sampleOf = (i) => (i.origin ? i.origin.sample : Number.MAX_SAFE_INTEGER);
+const logsOf = (i) => (i.origin ? i.origin.logs : 0);
+const capturesOf = (i) => (i.origin ? i.origin.captures : 0);
 const carriersOf = (i) => (i.voice ? ALGORITHMS[i.voice.ALG & 7].carriers : []);
 
 // The compact list's columns, in order: a name (and a shorter header where
@@ -34,6 +40,27 @@ export const COLUMNS = [
     text: (i) => carriersOf(i).join(' ') || '–',
     compare: (a, b) => (carriersOf(a).length || 5) - (carriersOf(b).length || 5) || algOf(a) - algOf(b),
   },
+  {
+    key: 'chip',
+    label: 'Chip and channel',
+    header: 'Chip',
+    text: (i) => (i.origin ? `${i.origin.chip} ${i.origin.channel}` : '–'),
+    compare: (a, b) => compareBytes(chipOf(a), chipOf(b)) || channelOf(a) - channelOf(b),
+  },
+  {
+    key: 'heard',
+    label: 'First heard at',
+    header: 'At',
+    text: (i) => (i.origin ? formatSampleTime(i.origin.sample) : '–'),
+    compare: (a, b) => sampleOf(a) - sampleOf(b),
+  },
+  {
+    key: 'count',
+    label: 'Heard in logs, times',
+    header: 'Heard',
+    text: (i) => (i.origin ? `${i.origin.logs} / ${i.origin.captures}` : '–'),
+    compare: (a, b) => logsOf(b) - logsOf(a) || capturesOf(b) - capturesOf(a),
+  },
 ];
 
 // Each string's place in the byte order of their UTF-8 forms (as
@@ -55,7 +82,7 @@ export function searchText(instrument) {
 }
 
 // The instruments a view shows, in its order. `view`: {text, source, alg,
-// sort, descending}; `text` is found case-insensitively in a file name or a
+// chip, sort, descending}; `text` is found case-insensitively in a file name or a
 // source log, `source` and `alg` ('' for all) must match exactly.
 export function shownInstruments(instruments, view) {
   const query = (view.text || '').trim().toLowerCase();
@@ -65,6 +92,7 @@ export function shownInstruments(instruments, view) {
     (i) =>
       (source === '' || i.source === source) &&
       (alg === '' || (i.voice !== null && String(i.voice.ALG) === alg)) &&
+      matchesChip(i, view.chip || '') &&
       (query === '' || (i.searchText || searchText(i)).includes(query)),
   );
   const column = COLUMNS.find((c) => c.key === view.sort) || COLUMNS[0];

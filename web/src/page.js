@@ -10,6 +10,7 @@ import { cardShell, fillCard, renderCard } from './card.js';
 import { droppedItems } from './dropped_items.js';
 import { startWorker } from './harvest_worker.js';
 import { option } from './dom.js';
+import { chipsOf } from './provenance.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -189,6 +190,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     );
     $('filter-source').replaceChildren(option('', 'all'), ...sources.map((s) => option(s, s)));
     $('filter-alg').replaceChildren(option('', 'all'), ...algorithms.map((a) => option(String(a), String(a))));
+    $('filter-chip').replaceChildren(option('', 'all'), ...chipsOf(state.instruments).map((c) => option(c, c)));
   }
 
   function currentView() {
@@ -196,6 +198,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
       text: $('filter-text').value,
       source: $('filter-source').value,
       alg: $('filter-alg').value,
+      chip: $('filter-chip').value,
       sort: $('sort').value,
       descending: state.descending,
     };
@@ -236,7 +239,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
   }
 
   function wireResults() {
-    for (const id of ['filter-source', 'filter-alg']) $(id).addEventListener('change', showInstruments);
+    for (const id of ['filter-source', 'filter-alg', 'filter-chip']) $(id).addEventListener('change', showInstruments);
     $('sort').addEventListener('change', () => {
       state.descending = false;
       showInstruments();

@@ -198,8 +198,13 @@ export function algorithmSvg(alg, fb) {
 // in the patterns below, and by 8 from rate 60 (the step patterns as
 // measured on the chip and used by accurate YM2612 emulations). Attack moves by (~attenuation * step) >> 4, the
 // chip's exponential approach; rates 62 and 63 attack at once.
-const CLOCK = 7670454;
+const CLOCK = 7670453;
 export const ENVELOPE_HZ = CLOCK / 144 / 3;
+// The YM2151 has the same envelope generator, updated every third sample
+// too, but its samples come at its 3,579,545 Hz clock / 64: its envelopes
+// run about 5% faster than a YM2612's with the same registers. Passed as
+// options.updatesPerSecond for a voice heard on one.
+export const YM2151_ENVELOPE_HZ = 3579545 / 64 / 3;
 const DB_PER_STEP = 96 / 1024;
 const MAX_ATTENUATION = 1023;
 const STEP_PATTERNS = [
@@ -251,7 +256,10 @@ function sustainAttenuation(sl) {
 // envelope update from key-on: held for holdSeconds, then released.
 // Returns the levels and the update at which the key went off.
 export function envelopeLevels(op, options) {
-  const opts = Object.assign({ keyCode: DRAWN_KEY_CODE, holdSeconds: HOLD_SECONDS, seconds: DRAWN_SECONDS }, options);
+  const opts = Object.assign(
+    { keyCode: DRAWN_KEY_CODE, holdSeconds: HOLD_SECONDS, seconds: DRAWN_SECONDS, updatesPerSecond: ENVELOPE_HZ },
+    options,
+  );
   const ks = keyScale(op.RS, opts.keyCode);
   const rates = {
     attack: effectiveRate(op.AR, ks),
@@ -260,8 +268,8 @@ export function envelopeLevels(op, options) {
     release: Math.min(63, 4 * (op.RR & 15) + 2 + ks),
   };
   const sustainLevel = sustainAttenuation(op.SL);
-  const updates = Math.round(opts.seconds * ENVELOPE_HZ);
-  const keyOff = Math.round(opts.holdSeconds * ENVELOPE_HZ);
+  const updates = Math.round(opts.seconds * opts.updatesPerSecond);
+  const keyOff = Math.round(opts.holdSeconds * opts.updatesPerSecond);
   const levels = new Float64Array(updates + 1);
   let attenuation = MAX_ATTENUATION;
   let phase = 'attack';
@@ -284,7 +292,7 @@ export function envelopeLevels(op, options) {
     }
     levels[counter] = level();
   }
-  return { levels, keyOff, updatesPerSecond: ENVELOPE_HZ };
+  return { levels, keyOff, updatesPerSecond: opts.updatesPerSecond };
 }
 
 // Time in seconds from the key-off until the level is at or below `db`;
@@ -378,10 +386,13 @@ function attackPhase(rate, limit) {
 // keyOff, updatesPerSecond}, equal to envelopeLevels(op, options).levels at
 // every update.
 export function envelopeCurve(op, options) {
-  const opts = Object.assign({ keyCode: DRAWN_KEY_CODE, holdSeconds: HOLD_SECONDS, seconds: DRAWN_SECONDS }, options);
+  const opts = Object.assign(
+    { keyCode: DRAWN_KEY_CODE, holdSeconds: HOLD_SECONDS, seconds: DRAWN_SECONDS, updatesPerSecond: ENVELOPE_HZ },
+    options,
+  );
   const ks = keyScale(op.RS, opts.keyCode);
-  const updates = Math.round(opts.seconds * ENVELOPE_HZ);
-  const keyOff = Math.round(opts.holdSeconds * ENVELOPE_HZ);
+  const updates = Math.round(opts.seconds * opts.updatesPerSecond);
+  const keyOff = Math.round(opts.holdSeconds * opts.updatesPerSecond);
   // The first update of the release; past the end when the key stays on.
   const release = keyOff >= 1 && keyOff <= updates ? keyOff : updates + 1;
   const attack = attackPhase(effectiveRate(op.AR, ks), release);
@@ -414,7 +425,7 @@ export function envelopeCurve(op, options) {
     const total = Math.min(MAX_ATTENUATION, phase.at(update) + ((op.TL & 127) << 3));
     return total === 0 ? 0 : -total * DB_PER_STEP;
   };
-  return { levelAt, updates, keyOff, updatesPerSecond: ENVELOPE_HZ };
+  return { levelAt, updates, keyOff, updatesPerSecond: opts.updatesPerSecond };
 }
 
 // At most `count` points (t in seconds, dB) of one envelope for a polyline,

@@ -70,6 +70,7 @@ async function harvestThrough(selector, paths, timeout = 300000) {
       fileName: i.fileName,
       source: i.source,
       saved: i.saved,
+      origin: i.origin,
     })),
     zip: Array.from(window.timbrexPage.buildZip()),
     cards: document.querySelectorAll('#cards .card').length,
@@ -137,9 +138,48 @@ test("the demo gives the command line's 5 files, lines and cards; screenshots", 
     Object.keys(expected.files),
   );
   assert.ok(result.instruments.every((i) => i.saved && i.source === 'demo.vgz'));
+  // Where each was heard: the louder take of the piano and of the brass, at
+  // the sample of its key-on.
+  const heard = (chip, channel, sample, captures) => ({
+    chip,
+    channel,
+    sample,
+    logs: 1,
+    captures,
+    failedCheck: false,
+  });
+  assert.deepEqual(
+    result.instruments.map((i) => i.origin),
+    [
+      heard('YM2612', 1, 13230, 2),
+      heard('YM2612', 2, 26460, 1),
+      heard('YM2612', 6, 50715, 1),
+      heard('YM2151', 3, 88680, 2),
+      heard('YM2151', 8, 101910, 1),
+    ],
+  );
   assertSameFiles(unzip(result.zip), expected.files);
   assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
   assert.match(result.progress, /^1 of 1 logs read; 5 instruments\.$/);
+
+  // Each card says where its instrument was heard; the chip filter keeps one chip's cards.
+  const origins = await page.$$eval('#cards .card', (list) =>
+    list.map((c) => [c.querySelector('.origin-where').textContent, c.querySelector('.origin-heard').textContent]),
+  );
+  assert.deepEqual(origins, [
+    ['YM2612 channel 1, first heard at 0:00.30 in demo.vgz', 'heard in 1 log, 2 times'],
+    ['YM2612 channel 2, first heard at 0:00.60 in demo.vgz', 'heard in 1 log, 1 time'],
+    ['YM2612 channel 6, first heard at 0:01.15 in demo.vgz', 'heard in 1 log, 1 time'],
+    ['YM2151 channel 3, first heard at 0:02.01 in demo.vgz', 'heard in 1 log, 2 times'],
+    ['YM2151 channel 8, first heard at 0:02.31 in demo.vgz', 'heard in 1 log, 1 time'],
+  ]);
+  assert.equal(await page.$$eval('#cards .origin-warning', (list) => list.length), 0);
+  await page.select('#filter-chip', 'YM2151');
+  assert.deepEqual(await page.$$eval('#cards .card', (list) => list.map((c) => c.dataset.chip)), ['YM2151', 'YM2151']);
+  // A YM2151 card says its preview plays on a YM2612, and only a YM2151 card says it.
+  assert.equal(await page.$$eval('#cards .card .preview-chip', (list) => list.length), 2);
+  await page.select('#filter-chip', '');
+  assert.equal(await page.$$eval('#cards .card .preview-chip', (list) => list.length), 2);
 
   // Every card carries its drawings and its bytes.
   const cards = await page.evaluate(() =>
@@ -189,6 +229,23 @@ test("the demo gives the command line's 5 files, lines and cards; screenshots", 
   const overflow = await page.evaluate(() => document.documentElement.scrollWidth);
   assert.ok(overflow <= 360, `the page is ${overflow} px wide at 360 px`);
   await screenshotWhole(path.join(screenshots, 'narrow.png'), 360);
+});
+
+// A log whose gzip check fails is harvested as the command line harvests it,
+// with its "OK" line, and each of its cards warns of the damage.
+test('cards from a log that failed its check carry a warning', async () => {
+  const damaged = fs.readFileSync(demo);
+  damaged[damaged.length - 8] ^= 0xff; // the member's CRC
+  const file = path.join(tempDir(), 'damaged.vgz');
+  fs.writeFileSync(file, damaged);
+  const expected = runCli([file]);
+  const result = await harvestThrough('#file-input', [file]);
+  assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(file) + '/'));
+  assert.equal(result.cards, 5);
+  assert.ok(result.instruments.every((i) => i.origin.failedCheck));
+  const warnings = await page.$$eval('#cards .card .origin-warning', (list) => list.map((w) => w.textContent));
+  assert.equal(warnings.length, 5);
+  assert.match(warnings[0], /damaged\.vgz failed its gzip check/);
 });
 
 // The whole page as a user scrolling it sees it: cards are laid out only in

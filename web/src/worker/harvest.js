@@ -3,7 +3,9 @@
 //
 // From the page:  {type: 'harvest', inputRoot, mounts: [{path, file}], arguments: [text]}
 // To the page:    {type: 'logs', total} once the zips are opened, a {type: 'line', text} for each zip
-//                 that cannot be, {type: 'done', instruments: [{fileName, sourcePath, saved, bytes}], memoryBytes}
+//                 that cannot be, {type: 'done', instruments: [{fileName, sourcePath, saved, origin, bytes}],
+//                 memoryBytes, timings} where origin is {chip: 'YM2612' | 'YM2151', channel (from 1), sample
+//                 (44.1 kHz samples into the source log), logs, captures, failedCheck}
 import { buildInputTree, countLogs, zipArguments } from './input_tree.js';
 import { fileSource, makeInputFs, readAhead } from './input_fs.js';
 
@@ -41,8 +43,21 @@ function packArguments(args) {
   return packed;
 }
 
+// The words of an instrument's origin, as harvest_entry.cpp packs them.
+function unpackOrigin(words) {
+  const [chip, channel, sample, logs, captures, failed] = words.split(' ');
+  return {
+    chip,
+    channel: Number(channel),
+    sample: Number(sample),
+    logs: Number(logs),
+    captures: Number(captures),
+    failedCheck: failed === '1',
+  };
+}
+
 // Unpacks what timbrex_harvest returns: per instrument a saved flag, the
-// file name and the source path, each text ended by a zero byte.
+// file name, the source path and the origin, each text ended by a zero byte.
 function unpackInstruments(bytes) {
   const instruments = [];
   let at = 0;
@@ -56,7 +71,8 @@ function unpackInstruments(bytes) {
     const saved = bytes[at++] === 0x31;
     const fileName = text();
     const sourcePath = text();
-    instruments.push({ fileName, sourcePath, saved });
+    const origin = unpackOrigin(text());
+    instruments.push({ fileName, sourcePath, saved, origin });
   }
   return instruments;
 }

@@ -97,6 +97,8 @@ const EDGE_OPERATORS = [
   [op({ AR: 16, DR: 24, SL: 2, SR: 29, RR: 12, RS: 2 }), { keyCode: 17, holdSeconds: 0.3 }],
   [op({ AR: 12, DR: 3, RR: 4 }), { holdSeconds: 0 }],
   [op({ AR: 22, DR: 14, SL: 8, RR: 2 }), { holdSeconds: 3 }],
+  // A YM2151 voice's envelope runs at that chip's update rate.
+  [op({ AR: 18, DR: 9, SL: 5, SR: 3, RR: 7 }), { updatesPerSecond: Draw.YM2151_ENVELOPE_HZ }],
 ];
 
 function sameAtEveryUpdate(operator, options, label) {

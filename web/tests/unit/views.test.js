@@ -29,16 +29,35 @@ test('the window holds the rows in view and the overscan, and the space stands f
 });
 
 const voice = (ALG, FB) => ({ ALG, FB, operators: [] });
+const heard = (chip, channel, sample, logs, captures) => ({ chip, channel, sample, logs, captures });
 const instruments = [
-  { group: 0, fileName: 'song_0.vpf', source: 'b/Song.vgz', voice: voice(4, 7) },
-  { group: 1, fileName: 'song_1.vpf', source: 'b/Song.vgz', voice: voice(7, 0) },
-  { group: 2, fileName: 'intro_0.vpf', source: 'a/Intro.vgm', voice: voice(0, 3) },
+  {
+    group: 0,
+    fileName: 'song_0.vpf',
+    source: 'b/Song.vgz',
+    voice: voice(4, 7),
+    origin: heard('YM2612', 3, 44100, 2, 5),
+  },
+  {
+    group: 1,
+    fileName: 'song_1.vpf',
+    source: 'b/Song.vgz',
+    voice: voice(7, 0),
+    origin: heard('YM2612', 1, 88200, 1, 1),
+  },
+  { group: 2, fileName: 'intro_0.vpf', source: 'a/Intro.vgm', voice: voice(0, 3), origin: heard('YM2151', 8, 0, 1, 3) },
   { group: 3, fileName: 'boss_0.vpf', source: 'c/Boss theme.vgz', voice: null },
-  { group: 4, fileName: 'boss_1.vpf', source: 'c/Boss theme.vgz', voice: voice(4, 1) },
+  {
+    group: 4,
+    fileName: 'boss_1.vpf',
+    source: 'c/Boss theme.vgz',
+    voice: voice(4, 1),
+    origin: heard('YM2612', 1, 441, 1, 1),
+  },
 ];
 const groups = (view) => shownInstruments(instruments, view).map((i) => i.group);
 
-test('the text filter finds names and sources in any case; the lists filter by source and algorithm', () => {
+test('the text filter finds names and sources in any case; the lists filter by source, algorithm and chip', () => {
   const rows = [
     [{}, [0, 1, 2, 3, 4]],
     [{ text: 'BOSS' }, [3, 4]],
@@ -50,6 +69,8 @@ test('the text filter finds names and sources in any case; the lists filter by s
     [{ source: 'b/Song.vgz' }, [0, 1]],
     [{ alg: '4' }, [0, 4]],
     [{ alg: '4', text: 'boss' }, [4]],
+    [{ chip: 'YM2151' }, [2]],
+    [{ chip: 'YM2612', alg: '4' }, [0, 4]],
   ];
   for (const [view, expected] of rows) assert.deepEqual(groups(view), expected, JSON.stringify(view));
   assert.equal(searchText(instruments[3]), 'boss_0.vpf\nc/boss theme.vgz');
@@ -63,6 +84,10 @@ test('every column sorts both ways, ties in file order, unsaved files last', () 
     ['fb', [1, 4, 2, 0, 3]],
     // One carrier (algorithm 0), two (4), four (7), none saved.
     ['carriers', [2, 0, 4, 1, 3]],
+    // Chip, then channel; first heard; heard in most logs, then most often.
+    ['chip', [2, 1, 4, 0, 3]],
+    ['heard', [2, 4, 0, 1, 3]],
+    ['count', [0, 2, 1, 4, 3]],
   ];
   assert.deepEqual(
     COLUMNS.map((c) => c.key),
@@ -91,11 +116,11 @@ test('every column sorts both ways, ties in file order, unsaved files last', () 
   );
   assert.deepEqual(
     COLUMNS.map((c) => c.text(instruments[0])),
-    ['song_0.vpf', 'b/Song.vgz', '4', '7', '2 4'],
+    ['song_0.vpf', 'b/Song.vgz', '4', '7', '2 4', 'YM2612 3', '0:01.00', '2 / 5'],
   );
   assert.deepEqual(
     COLUMNS.map((c) => c.text(instruments[3])),
-    ['boss_0.vpf', 'c/Boss theme.vgz', '–', '–', '–'],
+    ['boss_0.vpf', 'c/Boss theme.vgz', '–', '–', '–', '–', '–', '–'],
   );
 });
 

@@ -1,8 +1,9 @@
-#include "voice/register_decoding.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include "voice/opm_registers.h"
+#include "voice/opn_registers.h"
 
 namespace timbrex {
 namespace {
