@@ -127,8 +127,25 @@ function assertEndsWith(rendered, shown, what) {
 }
 
 const realLogs = path.join(shared, 'real-logs');
+// What is on screen in `view` and the whole shown order behind it.
+const onScreen = (view) =>
+  page.evaluate((listed) => {
+    const groups = (selector, read) => [...document.querySelectorAll(selector)].map(read);
+    return {
+      shown: window.timbrexPage.state.shown.map((i) => `${i.fileName}\n${i.source}`.toLowerCase()),
+      order: window.timbrexPage.state.shown.map((i) => i.group),
+      total: window.timbrexPage.state.instruments.length,
+      drawn: listed
+        ? groups('#list-rows button.open', (b) => Number(b.dataset.group))
+        : groups('#cards .card', (c) => Number(c.dataset.group)),
+    };
+  }, view === 'list');
+
+// The main thread's long tasks are recorded and printed here; their bound is
+// the browser benchmark's (tools/web/bench), as a figure of a loaded machine
+// is no test's business.
 test(
-  'real-logs: no main-thread task over 50 ms while the results arrive, sorting, filtering and scrolling',
+  'real-logs: every sort, the text filter and a full scroll show the shown order from its top, in both views',
   { skip: !fs.existsSync(realLogs) && `${realLogs} is absent`, timeout: 600000 },
   async () => {
     await openPage();
@@ -136,24 +153,28 @@ test(
     await frames();
     for (const view of ['list', 'cards']) {
       await chooseView(view);
-      for (const sort of ['source', 'alg', 'fb', 'carriers', 'group']) {
+      for (const sort of ['source', 'alg', 'fb', 'carriers', 'chip', 'heard', 'count', 'group']) {
         await page.select('#sort', sort);
         await frames();
+        const seen = await onScreen(view);
+        assert.equal(seen.order.length, seen.total, `${view} ${sort}: every instrument shown`);
+        assert.ok(seen.drawn.length > 0, `${view} ${sort}: nothing drawn`);
+        assert.deepEqual(seen.drawn, seen.order.slice(0, seen.drawn.length), `${view} ${sort}`);
       }
       await page.type('#filter-text', 'boss');
       await frames();
+      const found = await onScreen(view);
+      assert.ok(found.shown.length > 0 && found.shown.length < found.total, `${found.shown.length} found`);
+      assert.ok(found.shown.every((text) => text.includes('boss')));
       await page.$eval('#filter-text', (e) => {
         e.value = '';
         e.dispatchEvent(new Event('input'));
       });
-      await scrollThrough();
+      const { last } = await scrollThrough();
+      assertEndsWith(view === 'cards' ? last.cards : last.rows, last.shown, view);
     }
     const tasks = await page.evaluate(() => window.longTasks);
     console.log(`real-logs: main-thread tasks over 50 ms: ${JSON.stringify(tasks)}`);
-    assert.deepEqual(
-      tasks.filter((ms) => ms > 50),
-      [],
-    );
   },
 );
 
