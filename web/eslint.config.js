@@ -26,7 +26,7 @@ export default [
   },
   {
     // Functions the tests pass to page.evaluate() run in the page.
-    files: ['tests/*.test.js'],
+    files: ['tests/*.test.js', 'tests/browser.js'],
     languageOptions: { globals: { ...globals.node, ...globals.browser } },
   },
 ];

@@ -124,8 +124,10 @@ export function createCardsView({ shell, fill, onDrawn }) {
   const instrumentOf = new WeakMap();
   let columns = 1;
   let scheduled = false;
-  // The width for which the row height was measured.
+  // The width for which the row height was measured, and that height.
   let measured = 0;
+  let rowPixels = 0;
+  let rowWidth = 0;
 
   let width = 0;
   let shownTemplate = '';
@@ -141,18 +143,21 @@ export function createCardsView({ shell, fill, onDrawn }) {
   function drawSome() {
     scheduled = false;
     const start = performance.now();
-    let drew = false;
+    const drawn = [];
     for (const card of list.children) {
       if (!card.classList.contains('pending')) continue;
-      if (drew && performance.now() - start > BUDGET) {
+      if (drawn.length > 0 && performance.now() - start > BUDGET) {
         schedule();
         break;
       }
       fill(card, instrumentOf.get(card));
       card.classList.remove('pending');
-      drew = true;
+      drawn.push(card);
     }
-    // The first drawn card of a layout gives the row height.
+    // The first drawn card of a layout gives the row height; a card drawn
+    // later that is taller (a warning, a note on its chip) raises it, or it
+    // would spill over the card below it, or over the downloads after the list.
+    if (measured && drawn.some((card) => card.scrollHeight > rowPixels)) measured = 0;
     if (!measured) window_.remeasure();
     if (!scheduled && !list.querySelector('.card.pending')) onDrawn();
   }
@@ -185,9 +190,14 @@ export function createCardsView({ shell, fill, onDrawn }) {
       // again would only make the browser lay the page out before its time.
       if (measured === width) return 0;
       const drawn = elements.filter((e) => !e.classList.contains('pending'));
-      const tallest = Math.max(0, ...drawn.map((e) => e.offsetHeight));
+      // A card's content may reach past the row it is given: scrollHeight.
+      // Raised for a taller card, rows stay at least as tall at this width.
+      const floor = rowWidth === width ? rowPixels : 0;
+      const tallest = Math.max(0, floor, ...drawn.map((e) => Math.max(e.offsetHeight, e.scrollHeight)));
       if (!tallest) return 0;
       measured = width;
+      rowPixels = tallest;
+      rowWidth = width;
       list.style.gridAutoRows = `${tallest}px`;
       return tallest + GAP;
     },
@@ -199,6 +209,7 @@ export function createCardsView({ shell, fill, onDrawn }) {
     show: (shown) => window_.show(shown),
     clear: () => {
       measured = 0;
+      rowPixels = 0;
       window_.clear();
     },
     update: () => window_.update(),

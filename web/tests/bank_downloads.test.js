@@ -14,7 +14,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { execFileSync } from 'node:child_process';
-import puppeteer from 'puppeteer-core';
+import { clickSettled, launchChromium } from './browser.js';
 import * as fflate from 'fflate';
 
 const repo = fileURLToPath(new URL('../..', import.meta.url));
@@ -99,23 +99,13 @@ async function harvest(selector, paths) {
 async function downloadAll(format) {
   await page.select('#download-format', format);
   const before = await page.evaluate(() => window.caught.length);
-  await page.click('#download-all');
+  await clickSettled(page, '#download-all');
   await page.waitForFunction((n) => window.caught.length > n, { timeout: 60000, polling: 100 }, before);
   return page.evaluate(() => window.caught[window.caught.length - 1]);
 }
 
 test.before(async () => {
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--no-first-run',
-      '--disable-background-networking',
-      `--user-data-dir=${tempDir()}`,
-    ],
-  });
+  browser = await launchChromium();
 });
 
 test.after(async () => {
@@ -143,8 +133,8 @@ test("the demo's banks, from Download all and from a card, are timbrex-bank's", 
   // "Download all" is below the cards, and the page holds only the cards near the view: back to them.
   await page.evaluate(() => window.scrollTo(0, 0));
   await page.waitForSelector(`[aria-label="Download ${name} as WOPN"]`, { timeout: 20000 });
-  await page.click(`[aria-label="Download ${name} as WOPN"]`);
-  await page.click(`[aria-label="Download ${name} as DMP"]`);
+  await clickSettled(page, `[aria-label="Download ${name} as WOPN"]`);
+  await clickSettled(page, `[aria-label="Download ${name} as DMP"]`);
   await page.waitForFunction((n) => window.caught.length >= n + 2, { timeout: 60000, polling: 100 }, before);
   const caught = await page.evaluate(() => window.caught.slice(-2));
   assertSameFiles(downloadedFiles(caught[0]), { [`${name}.wopn`]: fs.readFileSync(path.join(single, `${name}.wopn`)) });

@@ -14,7 +14,7 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import zlib from 'node:zlib';
 import { execFileSync } from 'node:child_process';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './browser.js';
 import * as fflate from 'fflate';
 
 const repo = fileURLToPath(new URL('../..', import.meta.url));
@@ -92,20 +92,7 @@ function assertSameFiles(actual, expected) {
 }
 
 test.before(async () => {
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      `--user-data-dir=${tempDir()}`,
-    ],
-  });
+  browser = await launchChromium();
 });
 
 test.after(async () => {

@@ -11,10 +11,9 @@
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import puppeteer from 'puppeteer-core';
+import { clickSettled, launchChromium } from './browser.js';
 import * as Audio from '../src/preview_audio.js';
 
 const repo = fileURLToPath(new URL('../..', import.meta.url));
@@ -30,20 +29,7 @@ let page;
 const consoleErrors = [];
 
 test.before(async () => {
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      `--user-data-dir=${fs.mkdtempSync(path.join(os.tmpdir(), 'timbrex-preview-'))}`,
-    ],
-  });
+  browser = await launchChromium();
   page = await browser.newPage();
   page.on('console', (m) => {
     if (m.type() === 'error') consoleErrors.push(m.text());
@@ -379,7 +365,7 @@ test('Download WAV saves the preview of the current note', async () => {
       window.savedWav = { size: bytes.length, name, type, head: [...bytes.subarray(0, 12)], data: [...data] };
     };
   });
-  await page.click('#cards .card:nth-child(1) .preview button.wav');
+  await clickSettled(page, '#cards .card:nth-child(1) .preview button.wav');
   await page.waitForFunction(() => window.savedWav, { timeout: 20000 });
   const saved = await page.evaluate(() => window.savedWav);
   assert.equal(saved.name, 'demo_0-G4.wav');

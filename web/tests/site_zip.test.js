@@ -12,7 +12,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { execFileSync } from 'node:child_process';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './browser.js';
 import * as fflate from 'fflate';
 
 const repo = fileURLToPath(new URL('../..', import.meta.url));
@@ -73,20 +73,7 @@ test('the site zip unpacked into an empty folder opens from file:// and harvests
     fs.writeFileSync(path.join(dir, name), entries[name]);
   }
 
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      `--user-data-dir=${tempDir()}`,
-    ],
-  });
+  const browser = await launchChromium();
   try {
     const page = await browser.newPage();
     // A file the page lacks shows as an error at once, not as a harvest that never ends.

@@ -14,7 +14,7 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 import { fileURLToPath } from 'node:url';
 import { execFileSync } from 'node:child_process';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './browser.js';
 
 const repo = fileURLToPath(new URL('../..', import.meta.url));
 const site = path.resolve(process.env.TIMBREX_SITE || path.join(repo, 'build-web', 'site'));
@@ -34,11 +34,7 @@ function tempDir() {
 }
 
 test.before(async () => {
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-sync'],
-  });
+  browser = await launchChromium();
 });
 
 test.after(async () => {

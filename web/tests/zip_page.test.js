@@ -12,7 +12,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { execFileSync } from 'node:child_process';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './browser.js';
 import * as fflate from 'fflate';
 
 const repo = fileURLToPath(new URL('../..', import.meta.url));
@@ -27,20 +27,7 @@ let work;
 
 test.before(async () => {
   work = fs.mkdtempSync(path.join(os.tmpdir(), 'timbrex-zip-page-'));
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      `--user-data-dir=${fs.mkdtempSync(path.join(work, 'profile-'))}`,
-    ],
-  });
+  browser = await launchChromium();
 });
 
 test.after(async () => {
