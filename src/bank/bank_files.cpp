@@ -11,12 +11,10 @@ namespace timbrex {
 
 namespace {
 
-bool is_separator(char c) { return c == '/' || c == platform::kPathSeparator; }
-
-std::vector<uint8_t> text_bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+std::vector<uint8_t> text_bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 std::string in_folder(const std::string& folder, const std::string& name) {
-    const bool ends_in_separator = !folder.empty() && is_separator(folder.back());
+    const bool ends_in_separator = !folder.empty() && platform::is_path_separator(folder.back());
     return ends_in_separator ? folder + name : folder + platform::kPathSeparator + name;
 }
 
@@ -40,7 +38,7 @@ struct Cleanup {
 
 std::string numbered_path(const std::string& out, size_t number) {
     size_t component = out.size();
-    while (component > 0 && !is_separator(out[component - 1])) --component;
+    while (component > 0 && !platform::is_path_separator(out[component - 1])) --component;
     const size_t dot = out.rfind('.');
     // A dot that starts the name, or none in the last component: no suffix.
     const bool has_suffix = dot != std::string::npos && dot > component;

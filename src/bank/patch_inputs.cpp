@@ -22,8 +22,6 @@ bool has_patch_suffix(const std::string& name) {
     return suffix == ".vpf";
 }
 
-bool is_separator(char c) { return c == '/' || c == platform::kPathSeparator; }
-
 void read_patch(const std::string& path, PatchInputs& inputs) {
     const std::unique_ptr<std::FILE, FileCloser> file(platform::open_regular_file(path));
     if (!file) {
@@ -52,7 +50,7 @@ void read_folder(const std::string& folder, PatchInputs& inputs) {
         inputs.failures.push_back({PatchProblem::cant_list, folder});
         return;
     }
-    const bool ends_in_separator = !folder.empty() && is_separator(folder.back());
+    const bool ends_in_separator = !folder.empty() && platform::is_path_separator(folder.back());
     const std::string prefix = ends_in_separator ? folder : folder + platform::kPathSeparator;
     for (const platform::DirectoryEntry& entry : entries) {
         if (entry.kind == platform::EntryKind::file && has_patch_suffix(entry.name))
@@ -64,7 +62,7 @@ void read_folder(const std::string& folder, PatchInputs& inputs) {
 
 std::string patch_name(const std::string& path) {
     size_t start = path.size();
-    while (start > 0 && !is_separator(path[start - 1])) --start;
+    while (start > 0 && !platform::is_path_separator(path[start - 1])) --start;
     std::string name = path.substr(start);
     if (has_patch_suffix(name)) name.resize(name.size() - 4);
     return name;

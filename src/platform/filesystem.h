@@ -20,6 +20,14 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// True for a character that ends a directory's part of a path: "/" on every
+// system, and "\" too on Windows.
+#ifdef _WIN32
+constexpr bool is_path_separator(char c) { return c == '/' || c == '\\'; }
+#else
+constexpr bool is_path_separator(char c) { return c == '/'; }
+#endif
+
 // Absolute path of the current directory, or nothing if it cannot be read.
 std::optional<std::string> current_directory();
 
