@@ -114,10 +114,10 @@ function sameAtEveryUpdate(operator, options, label) {
 test('the closed form gives the stepped envelope at every update', () => {
   EDGE_OPERATORS.forEach(([operator, options], row) => sameAtEveryUpdate(operator, options, `row ${row}`));
   // And on a spread of voices as harvests give them (a fixed pseudo-random sequence).
-  let seed = 12345;
+  let lcgState = 12345; // a linear congruential generator: the same voices every run
   const next = (n) => {
-    seed = (Math.imul(seed, 1103515245) + 12345) >>> 0;
-    return (seed >>> 8) % n;
+    lcgState = (Math.imul(lcgState, 1103515245) + 12345) >>> 0;
+    return (lcgState >>> 8) % n;
   };
   for (let i = 0; i < 60; ++i) {
     const fields = { AR: next(32), DR: next(32), SR: next(32), RR: next(16), SL: next(16), TL: next(128), RS: next(4) };
