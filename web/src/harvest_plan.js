@@ -8,8 +8,10 @@ const encoder = new TextEncoder();
 // Compares as the command line's directory listing does: the names' UTF-8
 // bytes, unsigned, as strcmp.
 export function compareBytes(a, b) {
-  const x = encoder.encode(a);
-  const y = encoder.encode(b);
+  return compareEncoded(encoder.encode(a), encoder.encode(b));
+}
+
+function compareEncoded(x, y) {
   const n = Math.min(x.length, y.length);
   for (let i = 0; i < n; ++i) if (x[i] !== y[i]) return x[i] - y[i];
   return x.length - y.length;
@@ -40,8 +42,9 @@ export function planHarvest(items) {
 }
 
 function planFiles(items) {
-  const sorted = items.map((item, order) => ({ item, order }));
-  sorted.sort((a, b) => compareBytes(a.item.path, b.item.path) || a.order - b.order);
+  // Each name encoded once, not at every comparison: 2,000 files make 20,000 of them.
+  const sorted = items.map((item, order) => ({ item, order, bytes: encoder.encode(item.path) }));
+  sorted.sort((a, b) => compareEncoded(a.bytes, b.bytes) || a.order - b.order);
   const taken = new Set();
   const mounts = [];
   for (const { item } of sorted) {

@@ -119,8 +119,9 @@ export function createCardsView({ shell, fill, onDrawn }) {
   const list = $('cards');
   const MIN_WIDTH = 340;
   const GAP = 12;
-  // How long one task may draw cards for, in ms.
-  const BUDGET = 12;
+  // How long one task may draw cards for, in ms: reading their heights lays
+  // them out in the same task, in about as long again.
+  const BUDGET = 6;
   const instrumentOf = new WeakMap();
   let columns = 1;
   let scheduled = false;

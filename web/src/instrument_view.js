@@ -12,6 +12,8 @@ const sampleOf = (i) => (i.origin ? i.origin.sample : Number.MAX_SAFE_INTEGER);
 const logsOf = (i) => (i.origin ? i.origin.logs : 0);
 const capturesOf = (i) => (i.origin ? i.origin.captures : 0);
 const carriersOf = (i) => (i.voice ? ALGORITHMS[i.voice.ALG & 7].carriers : []);
+// Chip names are ASCII, whose byte order is the order of JavaScript's strings.
+const compareAscii = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
 
 // The compact list's columns, in order: a name (and a shorter header where
 // the name is long for a narrow column), the text of a cell, and the sort
@@ -45,7 +47,7 @@ export const COLUMNS = [
     label: 'Chip and channel',
     header: 'Chip',
     text: (i) => (i.origin ? `${i.origin.chip} ${i.origin.channel}` : '–'),
-    compare: (a, b) => compareBytes(chipOf(a), chipOf(b)) || channelOf(a) - channelOf(b),
+    compare: (a, b) => compareAscii(chipOf(a), chipOf(b)) || channelOf(a) - channelOf(b),
   },
   {
     key: 'heard',
@@ -76,6 +78,20 @@ function byteRanks(strings) {
   return new Map(encoded.map((e, index) => [e.text, index]));
 }
 
+const ranksOf = new WeakMap();
+
+// Every source of a harvest's instruments and its place in byte order
+// (the Map lists them in that order), made once per array of instruments:
+// a sort by source then compares two numbers.
+export function sourceRanks(instruments) {
+  let ranks = ranksOf.get(instruments);
+  if (!ranks) {
+    ranks = byteRanks(new Set(instruments.map((i) => i.source)));
+    ranksOf.set(instruments, ranks);
+  }
+  return ranks;
+}
+
 // What the text filter looks in: the file name and the source log.
 export function searchText(instrument) {
   return `${instrument.fileName}\n${instrument.source}`.toLowerCase();
@@ -99,8 +115,8 @@ export function shownInstruments(instruments, view) {
   const direction = view.descending ? -1 : 1;
   let compare = column.compare;
   if (column.key === 'source') {
-    // Byte order of the few distinct sources once, rather than encoding two paths at every comparison.
-    const rank = byteRanks(new Set(shown.map((i) => i.source)));
+    // Byte order of the distinct sources once, rather than encoding two paths at every comparison.
+    const rank = sourceRanks(instruments);
     compare = (a, b) => rank.get(a.source) - rank.get(b.source);
   }
   shown.sort((a, b) => direction * compare(a, b) || a.group - b.group);

@@ -3,14 +3,15 @@
 // compact list or cards) and offers the files for download. Nothing here
 // reads the logs itself.
 import { decodeVoice } from './voice_draw.js';
-import { INPUT_ROOT, compareBytes, displayPath, isLogLine, planHarvest } from './harvest_plan.js';
-import { count, searchText, shownInstruments } from './instrument_view.js';
+import { INPUT_ROOT, displayPath, isLogLine, planHarvest } from './harvest_plan.js';
+import { count, searchText, shownInstruments, sourceRanks } from './instrument_view.js';
 import { createCardsView, createListView } from './instrument_lists.js';
 import { cardShell, fillCard, renderCard } from './card.js';
 import { droppedItems } from './dropped_items.js';
 import { startWorker } from './harvest_worker.js';
 import { option } from './dom.js';
 import { chipsOf } from './provenance.js';
+import { inSlices, nextTask } from './slices.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -43,6 +44,11 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     onDrawn: () => onScreen(),
   });
   const list = createListView({ onOpen: openCard, onSort: sortByColumn });
+  // Each harvest's number: the slices of an older one stop when it changes.
+  let run = 0;
+  // The printed lines not yet on the page: they come one message each and
+  // reach the page once a frame.
+  let unshownLines = [];
 
   function onWorkerMessage(message) {
     switch (message.type) {
@@ -56,7 +62,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
         break;
       case 'done':
         state.memoryBytes = message.memoryBytes;
-        finish(message.instruments);
+        finish(message.instruments).catch((error) => showFailure(String(error)));
         break;
       case 'error':
         showFailure(message.message);
@@ -79,8 +85,10 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     state.worker = startWorker(workerSource, onWorkerMessage, showFailure);
   }
 
-  function harvest(items) {
+  async function harvest(items) {
     const plan = planHarvest(items);
+    const thisRun = ++run;
+    unshownLines = [];
     Object.assign(state, {
       instruments: [],
       shown: [],
@@ -103,6 +111,11 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     setStage('Reading logs');
     updateProgress();
     freshWorker();
+    // The browser tells a picked file's size and date when the file is first
+    // read or sent, about a millisecond a file: asked for here in slices, so
+    // that the files then go to the worker in one short message.
+    const current = () => run === thisRun && !state.cancelled;
+    if (!(await inSlices(plan.mounts, (mount) => mount.file.size, { isCurrent: current }))) return;
     state.worker.postMessage({
       type: 'harvest',
       inputRoot: INPUT_ROOT,
@@ -129,11 +142,15 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
 
   function addLine(text) {
     state.lines.push(text);
-    $('log').append(text + '\n');
-    if (isLogLine(text)) {
-      state.logsDone += 1;
-      updateProgress();
-    }
+    if (isLogLine(text)) state.logsDone += 1;
+    if (unshownLines.push(text) === 1) requestAnimationFrame(showLines);
+  }
+
+  function showLines() {
+    if (unshownLines.length === 0) return;
+    $('log').append(unshownLines.join('\n') + '\n');
+    unshownLines = [];
+    updateProgress();
   }
 
   function updateProgress() {
@@ -147,33 +164,44 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
 
   function showFailure(text) {
     if (state.cancelled) return;
+    showLines();
     $('cancel').hidden = true;
     setStage('Stopped');
     $('progress-text').textContent = `The harvest stopped: ${text}`;
   }
 
-  function finish(instruments) {
-    state.instruments = instruments.map((instrument, group) => {
-      instrument.group = group;
-      instrument.voice = instrument.bytes ? decodeVoice(instrument.bytes) : null;
-      instrument.source = displayPath(instrument.sourcePath);
-      return instrument;
-    });
+  // Each instrument's voice decoded and its texts made once, in slices (about
+  // 20 ms for 1,380 in one piece); then the first screen, and in the tasks
+  // after it the sort order of the sources and the filters' lists.
+  async function finish(instruments) {
+    showLines();
+    const thisRun = run;
+    const current = () => run === thisRun;
     state.harvested = true;
     $('cancel').hidden = true;
     setStage('Finished');
-    // The first screen first; the filters' lists and the search text in a task after it.
-    setTimeout(() => {
-      for (const instrument of state.instruments) instrument.searchText = searchText(instrument);
-      fillFilters();
-      state.listed = true;
-      // Nothing to draw in view (the list, or cards below the fold): on screen now.
-      if (!document.querySelector('#cards .card.pending')) onScreen();
-    }, 0);
+    let group = 0;
+    const prepare = (instrument) => {
+      instrument.group = group++;
+      instrument.voice = instrument.bytes ? decodeVoice(instrument.bytes) : null;
+      instrument.source = displayPath(instrument.sourcePath);
+      instrument.searchText = searchText(instrument);
+    };
+    if (!(await inSlices(instruments, prepare, { isCurrent: current }))) return;
+    state.instruments = instruments;
     $('results').hidden = false;
     $('skip-to-results').hidden = false;
     showInstruments();
     updateProgress();
+    await nextTask();
+    if (!current()) return;
+    sourceRanks(state.instruments);
+    await nextTask();
+    if (!current()) return;
+    fillFilters();
+    state.listed = true;
+    // Nothing to draw in view (the list, or cards below the fold): on screen now.
+    if (!document.querySelector('#cards .card.pending')) onScreen();
   }
 
   // The results are on screen (in the cards view, the first screen's cards drawn).
@@ -184,7 +212,8 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
   }
 
   function fillFilters() {
-    const sources = [...new Set(state.instruments.map((i) => i.source))].sort(compareBytes);
+    // In byte order, as the sort by source orders them.
+    const sources = [...sourceRanks(state.instruments).keys()];
     const algorithms = [...new Set(state.instruments.filter((i) => i.voice).map((i) => i.voice.ALG))].sort(
       (a, b) => a - b,
     );

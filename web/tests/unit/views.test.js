@@ -3,7 +3,7 @@
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import { windowRange } from '../../src/virtual_window.js';
-import { COLUMNS, count, searchText, shownInstruments } from '../../src/instrument_view.js';
+import { COLUMNS, count, searchText, shownInstruments, sourceRanks } from '../../src/instrument_view.js';
 
 test('the window holds the rows in view and the overscan, and the space stands for the rest', () => {
   const at = (top, fields) =>
@@ -113,6 +113,12 @@ test('every column sorts both ways, ties in file order, unsaved files last', () 
   assert.deepEqual(
     shownInstruments(named, { sort: 'source' }).map((i) => i.group),
     [2, 1, 4, 3, 0],
+  );
+  // The filters' list of sources is in that order too, and a filtered view keeps it.
+  assert.deepEqual([...sourceRanks(named).keys()], ['Z.vgz', 'a.vgz', 'z.vgz', 'é.vgz']);
+  assert.deepEqual(
+    shownInstruments(named, { sort: 'source', descending: true, text: 'Z.' }).map((i) => i.group),
+    [3, 2],
   );
   assert.deepEqual(
     COLUMNS.map((c) => c.text(instruments[0])),
