@@ -120,8 +120,8 @@ export function createCardsView({ shell, fill, onDrawn }) {
   const MIN_WIDTH = 340;
   const GAP = 12;
   // How long one task may draw cards for, in ms: reading their heights lays
-  // them out in the same task, in about as long again.
-  const BUDGET = 6;
+  // them out and styles them in the same task, in two to four times as long.
+  const BUDGET = 3;
   const instrumentOf = new WeakMap();
   let columns = 1;
   let scheduled = false;
