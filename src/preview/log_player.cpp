@@ -3,6 +3,7 @@
 #include <gme/gme.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "preview/preview_log.h"
 
@@ -41,9 +42,6 @@ bool LogPlayer::play(uint32_t frames, std::vector<int16_t>& out) {
 }
 
 bool LogPlayer::skip(uint32_t frames) {
-    // Not gme_seek: for a long seek it mutes every voice, and its GENS YM2612
-    // core then stops their envelopes, so notes held across the seek would
-    // start over afterwards.
     std::vector<int16_t> scratch;
     scratch.reserve(size_t{kChunkFrames} * 2);
     for (uint32_t done = 0; done < frames && !error_ && !ended();) {
@@ -52,6 +50,13 @@ bool LogPlayer::skip(uint32_t frames) {
         if (!play(step, scratch)) return false;
         done += step;
     }
+    return !error_;
+}
+
+bool LogPlayer::seek(uint64_t frame) {
+    // gme_seek_samples counts samples of both channels, two per frame, as an int.
+    if (error_ || frame > INT_MAX / 2) return false;
+    error_ = gme_seek_samples(emu_.get(), static_cast<int>(frame * 2));
     return !error_;
 }
 

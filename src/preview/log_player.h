@@ -28,6 +28,13 @@ class LogPlayer {
     // would be heard, so the chip's state after them is the log's.
     bool skip(uint32_t frames);
 
+    // From the log's start to `frame` frames into it, quickly, where
+    // `frame` fits libgme's count of samples (else false, nothing done):
+    // libgme mutes every voice on the way, and its GENS YM2612 core then
+    // stops their envelopes, so a note keyed on the way and still held
+    // starts its envelope where the way ends.
+    bool seek(uint64_t frame);
+
     // Silences the voices whose bit is set in `mask`, in libgme's numbering
     // (see song_stretch.h); they keep running, only their output is dropped.
     void mute(int mask);

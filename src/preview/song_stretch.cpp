@@ -47,8 +47,15 @@ bool names_ym2612(const uint8_t* log, size_t length) {
     return length >= kHeaderYm2612Clock + 4 && read_le32(log, kHeaderYm2612Clock) != 0;
 }
 
-// Frames from the log's start, in pieces a 32-bit count holds.
+// The song is played whole for this long before the stretch; what comes
+// before is sought (see LogPlayer::seek), several times faster.
+constexpr uint64_t kPrerollFrames = 5 * kSampleRate;
+
+// From the log's start to `frame`: sought to kPrerollFrames before it, then
+// played, so that every note keyed on in those 5 s sounds as in the song.
 bool skip_to(LogPlayer& player, uint64_t frame) {
+    if (frame > kPrerollFrames && player.seek(frame - kPrerollFrames)) frame = kPrerollFrames;
+    if (player.error()) return false;
     while (frame > 0 && !player.ended()) {
         const auto step = static_cast<uint32_t>(std::min<uint64_t>(frame, UINT32_MAX));
         if (!player.skip(step)) return false;
