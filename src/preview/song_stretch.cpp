@@ -49,7 +49,7 @@ bool names_ym2612(const uint8_t* log, size_t length) {
 
 // The song is played whole for this long before the stretch; what comes
 // before is sought (see LogPlayer::seek), several times faster.
-constexpr uint64_t kPrerollFrames = 5 * kSampleRate;
+constexpr uint64_t kPrerollFrames = uint64_t{5} * kSampleRate;
 
 // From the log's start to `frame`: sought to kPrerollFrames before it, then
 // played, so that every note keyed on in those 5 s sounds as in the song.
