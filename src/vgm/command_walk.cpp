@@ -84,28 +84,49 @@ constexpr uint64_t kWaitPalFrame = 882;   // 0x63: 1/50 s
 
 #if TIMBREX_WALK_SSE2
 
-// Bit i set when byte i of the sixteen at `bytes` is not a short command.
-uint32_t non_short_bits(__m128i chunk) {
-    // Adding 0x10 moves 0x70-0x8F to 0x80-0x9F, which as signed bytes are the
-    // only values below -96.
-    const __m128i moved = _mm_add_epi8(chunk, _mm_set1_epi8(0x10));
-    const __m128i short_bytes = _mm_cmplt_epi8(moved, _mm_set1_epi8(-96));
-    return ~static_cast<uint32_t>(_mm_movemask_epi8(short_bytes)) & 0xFFFFu;
+__m128i load_chunk(const uint8_t* bytes) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)); }
+
+// Sixteen bytes of the log plus 0x10 each: the short commands 0x70-0x8F
+// become 0x80-0x9F, which as signed bytes are the only values below -96.
+__m128i load_moved(const uint8_t* bytes) { return _mm_add_epi8(load_chunk(bytes), _mm_set1_epi8(0x10)); }
+
+// 0xFF in each byte of `moved` that is a short command, 0 in the others.
+__m128i short_bytes(__m128i moved) { return _mm_cmplt_epi8(moved, _mm_set1_epi8(-96)); }
+
+// Bit i set when byte i of the 32 in `low` and `high` is a short command.
+uint32_t short_bits(__m128i low_short, __m128i high_short) {
+    const auto low = static_cast<uint32_t>(_mm_movemask_epi8(low_short));
+    const auto high = static_cast<uint32_t>(_mm_movemask_epi8(high_short));
+    return low | high << 16;
 }
 
-// The waits of sixteen short commands, byte by byte: the low nibble, plus one
-// for each 0x7n (the bytes that are not negative as signed bytes).
-__m128i short_waits(__m128i chunk) {
-    const __m128i nibbles = _mm_and_si128(chunk, _mm_set1_epi8(0x0F));
-    return _mm_sub_epi8(nibbles, _mm_cmpgt_epi8(chunk, _mm_set1_epi8(-1)));
+// The wait of each of sixteen short commands, moved: 0x7n is 0x80 + n, less
+// 0x7F its wait n + 1; 0x8n is 0x90 + n, with 0x90 flipped off its wait n.
+// The other way gives each 16 or more above its wait; the smaller is it.
+__m128i short_waits(__m128i moved) {
+    return _mm_min_epu8(_mm_sub_epi8(moved, _mm_set1_epi8(0x7F)), _mm_xor_si128(moved, _mm_set1_epi8(-112)));
 }
 
-// The waits of the first `count` (1 to 16) bytes of `chunk`, all short
-// commands, summed into the two 64-bit halves of `sums`.
-__m128i add_short_waits(__m128i sums, __m128i chunk, int count) {
-    const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const __m128i counted = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(count)));
-    return _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(short_waits(chunk), counted), _mm_setzero_si128()));
+// The waits of 32 short commands, as two 64-bit sums.
+__m128i chunk_waits(__m128i low, __m128i high) {
+    return _mm_sad_epu8(_mm_add_epi8(short_waits(low), short_waits(high)), _mm_setzero_si128());
+}
+
+// 32 bytes of 0xFF, then 32 of 0: the 32 bytes from `32 - count` keep the
+// first `count` bytes of a chunk.
+// clang-format off
+alignas(64) constexpr uint8_t kLeadingBytes[64] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+// clang-format on
+
+// The waits of the first `count` (0 to 31) bytes of a moved chunk, all
+// short commands, as two 64-bit sums.
+__m128i leading_waits(__m128i low, __m128i high, uint64_t count) {
+    const uint8_t* keep = kLeadingBytes + 32 - count;
+    return _mm_sad_epu8(_mm_add_epi8(_mm_and_si128(short_waits(low), load_chunk(keep)),
+                                     _mm_and_si128(short_waits(high), load_chunk(keep + 16))),
+                        _mm_setzero_si128());
 }
 
 uint64_t total_of(__m128i sums) {
@@ -129,36 +150,25 @@ uint64_t lowest_bit_index(uint32_t bits) {
 #endif
 }
 
-// The position after a run of short commands, whose waits are added to
-// `samples`. Most of a log with a DAC stream is such runs; taken 32 bytes at
-// a time they cost a fraction of the general step, whose every byte waits on
-// two dependent loads (opcode, then its length).
-uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size, uint64_t& samples) {
-    // Most runs are one or two commands long: a run that has ended already
-    // costs no sum, a short one a sum of as many bytes as it holds. Whole
-    // chunks add up in a register, taken out once at the end of the run.
+// The rest of a run of short commands from `position`, taken 32 bytes at a
+// time while 32 are left: each chunk's waits add up in a register, taken out
+// once at the end of the run. Long runs are a DAC stream's bulk, and this
+// costs them a fraction of the general step, whose every byte waits on two
+// dependent loads (opcode, then its length).
+uint64_t skip_short_chunks(const uint8_t* buffer, uint64_t position, uint64_t size, uint64_t& samples) {
     __m128i sums = _mm_setzero_si128();
-    bool summed = false;
     while (size - position >= 32) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buffer + position));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buffer + position + 16));
-        const uint32_t bits = non_short_bits(low) | non_short_bits(high) << 16;
-        if (bits == 0) {
-            sums = _mm_add_epi64(sums,
-                                 _mm_sad_epu8(_mm_add_epi8(short_waits(low), short_waits(high)), _mm_setzero_si128()));
-            summed = true;
-            position += 32;
-            continue;
+        const __m128i low = load_moved(buffer + position);
+        const __m128i high = load_moved(buffer + position + 16);
+        const __m128i low_short = short_bytes(low);
+        const __m128i high_short = short_bytes(high);
+        if (_mm_movemask_epi8(_mm_and_si128(low_short, high_short)) != 0xFFFF) {
+            const uint64_t run = lowest_bit_index(~short_bits(low_short, high_short));
+            samples += total_of(_mm_add_epi64(sums, leading_waits(low, high, run)));
+            return position + run;
         }
-        const auto run = static_cast<int>(lowest_bit_index(bits));
-        if (run == 0 && !summed) return position;
-        if (run > 16) {
-            sums = add_short_waits(add_short_waits(sums, low, 16), high, run - 16);
-        } else if (run > 0) {
-            sums = add_short_waits(sums, low, run);
-        }
-        samples += total_of(sums);
-        return position + static_cast<uint64_t>(run);
+        sums = _mm_add_epi64(sums, chunk_waits(low, high));
+        position += 32;
     }
     samples += total_of(sums);
     while (position < size && is_short_command(buffer[position])) samples += short_command_wait(buffer[position++]);
@@ -169,12 +179,24 @@ uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t 
 
 // Without 16-byte compares (a wasm build among others) the run is taken a
 // byte at a time.
-uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size, uint64_t& samples) {
+uint64_t skip_short_chunks(const uint8_t* buffer, uint64_t position, uint64_t size, uint64_t& samples) {
     while (position < size && is_short_command(buffer[position])) samples += short_command_wait(buffer[position++]);
     return position;
 }
 
 #endif
+
+// The position after a run of short commands that starts at `position`,
+// whose waits are added to `samples`. Most runs are one or two commands long
+// (a wait between two writes, a DAC byte and its wait): those are taken a
+// byte at a time, and only a longer run in chunks.
+uint64_t skip_short_commands(const uint8_t* buffer, uint64_t position, uint64_t size, uint64_t& samples) {
+    for (int taken = 0; taken < 3; ++taken) {
+        if (position == size || !is_short_command(buffer[position])) return position;
+        samples += short_command_wait(buffer[position++]);
+    }
+    return skip_short_chunks(buffer, position, size, samples);
+}
 
 // The chip writes the capture listens to, one row per VGM command; every
 // other command is stepped over. Each port belongs to its chip family's
@@ -213,12 +235,11 @@ constexpr bool rows_are_chip_writes() {
 static_assert(rows_are_chip_writes(), "every port is reached by a two-operand chip write");
 
 // Hands a chip write to its port, if the capture listens to the command and
-// the port to the register, with the time of the command. The caller has
-// checked that both operand bytes are in the buffer.
-inline void execute_chip_write(FileCapture& state, const uint8_t* command, uint64_t samples) {
+// the port to the register. The caller has checked that both operand bytes
+// are in the buffer.
+inline void execute_chip_write(FileCapture& state, const uint8_t* command) {
     const ChipPort& port = kChipPorts[command[0]];
     if (port.write == nullptr || !(*port.registers)[command[1]]) return;
-    state.now = samples;
     port.write(state, command[1], command[2]);
 }
 
@@ -249,9 +270,10 @@ const CommandLengths& command_lengths_for(uint8_t major, uint8_t minor) {
 void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, uint64_t size,
                    const CommandLengths& lengths) {
     uint64_t position = start;
-    // The log's time line in samples, kept here rather than in `state` so
-    // that a wait costs an addition in a register.
-    uint64_t samples = 0;
+    // The log's time line: each wait is added where a key-on reads it, an
+    // addition to memory that no chip write has to pass on.
+    uint64_t& samples = state.now;
+    samples = 0;
     while (position < size) {
         const uint8_t opcode = buffer[position];
         // The commands that fill real logs, away from the end of the buffer,
@@ -288,14 +310,13 @@ void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, ui
                 case 0x5D:
                 case 0x5E:
                 case 0x5F: {
-                    execute_chip_write(state, buffer + position, samples);
+                    execute_chip_write(state, buffer + position);
                     position += 3;
                     continue;
                 }
                 default:
                     if (is_short_command(opcode)) {
-                        samples += short_command_wait(opcode);
-                        position = skip_short_commands(buffer, position + 1, size, samples);
+                        position = skip_short_commands(buffer, position, size, samples);
                         continue;
                     }
                     break;
@@ -312,7 +333,7 @@ void walk_commands(FileCapture& state, const uint8_t* buffer, uint64_t start, ui
         if (position + length > size) return;  // operands cut off: not executed
         // The waits of the constant steps need not be counted here: within
         // their length of the end no key-on follows them.
-        execute_chip_write(state, buffer + position, samples);
+        execute_chip_write(state, buffer + position);
         position += length;
     }
 }

@@ -16,9 +16,8 @@ struct FileCapture {
     ChannelImages images = fresh_channel_images();
     // Set while the YM2612's sixth channel plays samples (register 0x2B bit 7).
     bool dac_mode = false;
-    // Samples at 44.1 kHz waited so far in this file. The walk keeps its own
-    // count and sets this before each register write it hands on, so a
-    // key-on reads the time of its own command.
+    // Samples at 44.1 kHz waited so far in this file: the walk adds each wait
+    // here as it steps over it, so a key-on reads the time of its own command.
     uint64_t now = 0;
     // The voices first heard in this file, in capture order, each once.
     VoiceList voices;

@@ -339,6 +339,30 @@ TEST_F(TimeLine, ShortRunsOfEveryLengthSumTheirWaits) {
     }
 }
 
+// A run right before the key-on, with the voice set before the run and from
+// none to 40 bytes after the key-on: the run's end falls inside a whole chunk
+// of 32 bytes or among the last bytes of the data, which are taken one at a
+// time, and the waits after the key-on are not its time.
+TEST_F(TimeLine, RunRightBeforeAKeyOnAtEveryDistanceFromTheEnd) {
+    for (size_t length = 0; length <= 100; ++length) {
+        Bytes run;
+        for (size_t i = 0; i < length; ++i) run.push_back(static_cast<uint8_t>(0x70 + (i * 11 + length) % 32));
+        const uint64_t want = short_run_wait(run);
+        for (size_t after = 0; after <= 40; ++after) {
+            Bytes stream = channel_0_voice();
+            stream.insert(stream.end(), run.begin(), run.end());
+            stream.insert(stream.end(), {0x52, 0x28, 0xF0});
+            stream.insert(stream.end(), after, 0x7F);
+            const std::unique_ptr<uint8_t[]> exact(new uint8_t[stream.size()]);
+            std::copy(stream.begin(), stream.end(), exact.get());
+            FileCapture state;
+            walk_commands(state, exact.get(), 0, stream.size(), command_lengths_for(1, 0x50));
+            ASSERT_EQ(state.origins.size(), 1u) << "run of " << length << ", " << after << " bytes after";
+            EXPECT_EQ(state.origins[0].sample, want) << "run of " << length << ", " << after << " bytes after";
+        }
+    }
+}
+
 // Each channel of both chips keyed on after its own known wait: the capture
 // names the chip and the channel as the chip numbers it.
 TEST(CaptureOrigins, ChipChannelAndTimeOfEveryChannel) {
