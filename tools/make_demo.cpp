@@ -37,6 +37,23 @@ void note(VgmWriter& w, bool ym2151, int channel, uint16_t hold) {
     }
 }
 
+// YM2612 pitches at the 7,670,453 Hz clock: frequency number = Hz * 144 *
+// 2^(21 - block) / clock.
+struct Pitch {
+    uint16_t fnum;
+    uint8_t block;
+};
+constexpr Pitch kC2{644, 2};
+constexpr Pitch kG3{965, 3};
+constexpr Pitch kC4{644, 4};
+constexpr Pitch kE4{811, 4};
+
+// A YM2612 note at `pitch`, so that a player sounds it as a tune.
+void note_at(VgmWriter& w, int channel, Pitch pitch, uint16_t hold) {
+    w.ym2612_pitch(channel, pitch.fnum, pitch.block);
+    note(w, false, channel, hold);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,13 +92,13 @@ int main(int argc, char** argv) {
     w.psg(0x9F).psg(0xBF).psg(0xDF).psg(0xFF);  // PSG silent
     // YM2612: piano twice at two volumes (one instrument), bass, organ.
     w.ym2612_voice(0, louder(piano, 30));
-    note(w, false, 0, 11025);
+    note_at(w, 0, kE4, 11025);
     w.ym2612_voice(0, louder(piano, 12));
-    note(w, false, 0, 11025);
+    note_at(w, 0, kC4, 11025);
     w.ym2612_voice(1, bass);
-    note(w, false, 1, 22050);
+    note_at(w, 1, kC2, 22050);
     w.ym2612_voice(5, organ);
-    note(w, false, 5, 22050);
+    note_at(w, 5, kG3, 22050);
     // A short DAC sample on channel 6: its key-ons are not instruments.
     w.data_block(0x00, timbrex::testing::Bytes(256, 0x80)).ym2612(0, 0x2B, 0x80);
     for (int i = 0; i < 64; ++i) w.raw({static_cast<uint8_t>(0x80 | (i & 0x0F))});

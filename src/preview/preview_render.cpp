@@ -1,60 +1,13 @@
 #include "preview/preview_render.h"
 
-#include <gme/gme.h>
-
 #include <algorithm>
-#include <memory>
 
+#include "preview/log_player.h"
 #include "preview/preview_tail.h"
 
 namespace timbrex::preview {
 
 namespace {
-
-struct EmuDeleter {
-    void operator()(Music_Emu* emu) const { gme_delete(emu); }
-};
-using EmuPtr = std::unique_ptr<Music_Emu, EmuDeleter>;
-
-// gme_play takes a count of samples (two per stereo frame) as an int; steps of
-// this many frames keep it small on every platform.
-constexpr uint32_t kChunkFrames = 8192;
-
-// One log played from its start, a stretch of frames at a time.
-class LogPlayer {
-   public:
-    // libgme keeps a pointer to the log's bytes rather than a copy: `log`
-    // must outlive the player.
-    explicit LogPlayer(const std::vector<uint8_t>& log) {
-        Music_Emu* raw = nullptr;
-        if ((error_ = gme_open_data(log.data(), static_cast<long>(log.size()), &raw, kSampleRate))) return;
-        emu_.reset(raw);
-        // Without this the player drops the silence before a slow attack and
-        // the samples no longer line up with the log's time.
-        gme_ignore_silence(emu_.get(), 1);
-        error_ = gme_start_track(emu_.get(), 0);
-    }
-
-    // libgme's reason when it refused the log or failed to play, else null.
-    gme_err_t error() const { return error_; }
-
-    // The next `frames` frames appended to `out`; false (and error() set)
-    // when libgme failed.
-    bool play(uint32_t frames, std::vector<int16_t>& out) {
-        for (uint32_t done = 0; done < frames && !error_;) {
-            const uint32_t step = std::min(frames - done, kChunkFrames);
-            const size_t at = out.size();
-            out.resize(at + size_t{step} * 2);
-            error_ = gme_play(emu_.get(), static_cast<int>(step * 2), out.data() + at);
-            done += step;
-        }
-        return !error_;
-    }
-
-   private:
-    EmuPtr emu_;
-    gme_err_t error_ = nullptr;
-};
 
 RenderResult failure(const char* error) {
     RenderResult result;
@@ -80,7 +33,7 @@ bool play_scaled(LogPlayer& player, uint32_t frames, double gain, std::vector<in
 }  // namespace
 
 RenderResult render_log(const std::vector<uint8_t>& log, uint32_t frames) {
-    LogPlayer player(log);
+    LogPlayer player(log.data(), log.size());
     RenderResult result;
     result.samples.reserve(size_t{frames} * 2);
     if (player.error() || !player.play(frames, result.samples)) return failure(player.error());
@@ -93,7 +46,7 @@ RenderResult render_preview(const VoiceFileBytes& voice, int midi_note, const Pr
     const uint32_t limit = std::min(preview_samples(cut), kMaxPreviewSamples);
     const double gain = level.match_loudness ? matched_gain(voice, midi_note) : 1.0;
     const std::vector<uint8_t> log = preview_log(voice, midi_note, cut);
-    LogPlayer player(log);
+    LogPlayer player(log.data(), log.size());
     if (player.error()) return failure(player.error());
 
     RenderResult result;

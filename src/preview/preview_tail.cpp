@@ -38,6 +38,16 @@ void fade_to_zero(std::vector<int16_t>& stereo) {
     for (size_t back = 0; back < frames; ++back) scale_frame(stereo, back, click_fade_gain(back));
 }
 
+void fade_in(std::vector<int16_t>& stereo) {
+    const size_t frames = std::min<size_t>(stereo.size() / 2, kClickFadeFrames);
+    for (size_t frame = 0; frame < frames; ++frame) {
+        const double gain = static_cast<double>(frame) / kClickFadeFrames;
+        for (size_t c = 0; c < 2; ++c) {
+            stereo[2 * frame + c] = static_cast<int16_t>(std::trunc(stereo[2 * frame + c] * gain));
+        }
+    }
+}
+
 void fade_out(std::vector<int16_t>& stereo) {
     const size_t frames = std::min<size_t>(stereo.size() / 2, kLongFadeFrames);
     constexpr double falling = kLongFadeFrames - kQuietFrames;

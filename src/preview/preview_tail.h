@@ -31,6 +31,10 @@ bool quiet(const std::vector<int16_t>& stereo, size_t from, size_t frames);
 // the last frame, so that playback stops without a step.
 void fade_to_zero(std::vector<int16_t>& stereo);
 
+// The first kClickFadeFrames frames scaled up linearly from exactly zero in
+// the first frame, so that playback starting mid-sound starts without a step.
+void fade_in(std::vector<int16_t>& stereo);
+
 // The last kLongFadeFrames frames faded out: the level falls 60 dB evenly
 // over the first part, stays there for the last kQuietFrames and goes to
 // exactly zero over the last kClickFadeFrames. A sound still at full scale

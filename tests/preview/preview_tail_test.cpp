@@ -67,6 +67,24 @@ TEST(PreviewTail, FadesEndAtZeroAndTouchNothingBeforeThem) {
     EXPECT_LE(frame_peak(short_one, 0), 1);
 }
 
+// A stretch cut from the middle of a song starts at zero and rises over
+// 5 ms, never above the sound, which it leaves alone after that.
+TEST(PreviewTail, FadeInRisesFromZeroAndTouchesNothingAfterIt) {
+    std::vector<int16_t> samples = steady(1000, -32768, 32767);
+    fade_in(samples);
+    EXPECT_EQ(samples[0], 0);
+    EXPECT_EQ(samples[1], 0);
+    for (size_t f = 0; f + 1 < kClickFadeFrames; ++f) {
+        ASSERT_LT(frame_peak(samples, f), frame_peak(samples, f + 1)) << "falls at frame " << f;
+    }
+    EXPECT_EQ(samples[2 * kClickFadeFrames], -32768);
+    EXPECT_EQ(samples[2 * kClickFadeFrames + 1], 32767);
+    std::vector<int16_t> short_one = steady(10, 1000, 1000);
+    fade_in(short_one);
+    EXPECT_EQ(short_one[0], 0);
+    EXPECT_LT(frame_peak(short_one, 9), 1000);
+}
+
 TEST(PreviewTail, LoudnessGainReachesTheTargetRmsUnlessItWouldClip) {
     // A square wave of amplitude a has RMS a.
     EXPECT_DOUBLE_EQ(loudness_gain(steady(100, 1000, -1000), 4000), 4.0);

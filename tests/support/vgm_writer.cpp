@@ -88,6 +88,13 @@ VgmWriter& VgmWriter::ym2612_voice(int channel, const VoiceRecord& voice) {
     return ym2612(port, static_cast<uint8_t>(0xB0 + ch), static_cast<uint8_t>(voice.FB << 3 | voice.ALG));
 }
 
+VgmWriter& VgmWriter::ym2612_pitch(int channel, uint16_t fnum, uint8_t block) {
+    const int port = channel / 3;
+    const int ch = channel % 3;
+    ym2612(port, static_cast<uint8_t>(0xA4 + ch), static_cast<uint8_t>((block & 7) << 3 | (fnum >> 8 & 7)));
+    return ym2612(port, static_cast<uint8_t>(0xA0 + ch), static_cast<uint8_t>(fnum & 0xFF));
+}
+
 namespace {
 // Register 0x28's channel code: channels 3-5 sit at codes 4-6.
 uint8_t ym2612_channel_code(int channel) { return static_cast<uint8_t>(channel < 3 ? channel : channel + 1); }

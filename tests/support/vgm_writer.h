@@ -34,6 +34,9 @@ class VgmWriter {
 
     // Every voice register of a YM2612 channel (0-5), as the voice holds it.
     VgmWriter& ym2612_voice(int channel, const VoiceRecord& voice);
+    // The pitch of a YM2612 channel (0-5): 0xA4 (block, frequency number's
+    // top 3 bits) then 0xA0 (its low 8), in the order the chip latches them.
+    VgmWriter& ym2612_pitch(int channel, uint16_t fnum, uint8_t block);
     // Register 0x28 with all four operators on (key-on) or off.
     VgmWriter& ym2612_key_on(int channel);
     VgmWriter& ym2612_key_off(int channel);

@@ -68,6 +68,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
         showFailure(message.message);
         break;
       case 'preview':
+      case 'song':
         preview.onWorkerMessage(message);
         break;
       case 'bank':

@@ -1,10 +1,12 @@
 // The audio preview on the page: per card a play button, a two-octave
 // keyboard labelled with note names (also played from the computer keyboard
-// while the card's preview has focus, '-' and '=' shifting it by octaves) and
-// a WAV download. The worker renders every note with libgme's YM2612, ending
-// each preview at exactly zero; Web Audio plays the samples.
+// while the card's preview has focus, '-' and '=' shifting it by octaves), a
+// WAV download, and the instrument in its song (song_ui.js). The worker
+// renders every note with libgme's YM2612, ending each preview at exactly
+// zero; Web Audio plays the samples.
 import * as Audio from './preview_audio.js';
 import { button } from './dom.js';
+import { createSongControls } from './song_ui.js';
 
 const SECONDS_HELD = Audio.HOLD_SAMPLES / Audio.SAMPLE_RATE;
 // A released key asks for a render with the key-off this much later than
@@ -15,7 +17,8 @@ const CACHE_SIZE = 32;
 // The preview's controls for the cards. `currentWorker()` gives the worker that
 // renders (the page's harvest worker); `saveBlob(bytes, name, type)` downloads;
 // `matchLoudness()` says whether every preview is brought to one loudness.
-// Returns {controls(instrument), onWorkerMessage(message), engine}.
+// Returns {controls(instrument), onWorkerMessage(message), engine}; the
+// worker's replies of type 'preview' and 'song' go to onWorkerMessage.
 export function createPreview({ currentWorker, saveBlob, matchLoudness = () => false }) {
   const engine = {
     context: null,
@@ -23,8 +26,10 @@ export function createPreview({ currentWorker, saveBlob, matchLoudness = () => f
     pending: new Map(),
     cache: new Map(),
     // What the page's tests read: every rendered preview's note, hold,
-    // loudness matching, frame count and render time.
+    // loudness matching, frame count and render time; every song stretch's
+    // file, solo, frame count and render time.
     renders: [],
+    songs: null,
   };
 
   function context() {
@@ -39,21 +44,28 @@ export function createPreview({ currentWorker, saveBlob, matchLoudness = () => f
     if (!waiting) return;
     engine.pending.delete(message.id);
     if (message.error) {
-      waiting.reject(new Error(message.error));
+      waiting.reject(Object.assign(new Error(message.error), { unreadable: Boolean(message.unreadable) }));
       return;
     }
-    const { note, hold, match } = waiting;
-    engine.renders.push({ note, hold, match, frames: message.frames, renderMs: message.renderMs });
     waiting.resolve(message);
   }
 
-  function requestRender(bytes, note, hold, match) {
+  // Sends `message` to the worker with an id of its own; the promise of its reply.
+  function request(message) {
     const worker = currentWorker();
     if (!worker) return Promise.reject(new Error('the page has no worker'));
     const id = engine.nextId++;
     return new Promise((resolve, reject) => {
-      engine.pending.set(id, { resolve, reject, note, hold, match });
-      worker.postMessage({ type: 'preview', id, bytes, note, hold, release: Audio.RELEASE_SAMPLES, match });
+      engine.pending.set(id, { resolve, reject });
+      worker.postMessage(Object.assign({ id }, message));
+    });
+  }
+
+  function requestRender(bytes, note, hold, match) {
+    const message = { type: 'preview', bytes, note, hold, release: Audio.RELEASE_SAMPLES, match };
+    return request(message).then((rendered) => {
+      engine.renders.push({ note, hold, match, frames: rendered.frames, renderMs: rendered.renderMs });
+      return rendered;
     });
   }
 
@@ -170,6 +182,14 @@ export function createPreview({ currentWorker, saveBlob, matchLoudness = () => f
     preview.play.setAttribute('aria-label', `Play ${preview.instrument.fileName} at ${name}`);
     preview.wav.setAttribute('aria-label', `Download the preview of ${preview.instrument.fileName} at ${name} as WAV`);
   }
+
+  const song = createSongControls({
+    request,
+    play: (rendered) => startSource(audioBuffer(rendered), context().currentTime, 0),
+    encodeWav: (samples) => Audio.encodeWav(samples, Audio.SAMPLE_RATE, 2),
+    saveBlob,
+  });
+  engine.songs = song.renders;
 
   function pressKey(preview, note, down) {
     const key = preview.keys.get(note);
@@ -314,7 +334,7 @@ export function createPreview({ currentWorker, saveBlob, matchLoudness = () => f
     const buttons = document.createElement('div');
     buttons.className = 'preview-buttons';
     buttons.append(preview.play, preview.wav, preview.octaveDown, preview.octaveUp);
-    element.append(buttons, keyboard(preview), preview.status);
+    element.append(buttons, keyboard(preview), preview.status, song.controls(instrument));
     // Letters and digits play while anything of this card's preview has
     // focus; '-' and '=' shift the octave.
     element.addEventListener('keydown', (event) => {

@@ -4,13 +4,16 @@
 // note, the keys are named after their notes, the computer keyboard and the
 // arrow keys play and move along the keyboard and '-' and '=' shift it, a
 // focused key hides no other, loudness can be matched, "Download WAV" saves
-// the current note's preview.
+// the current note's preview. "Play in song" plays the demo from 1 s before
+// an instrument's key-on, "Solo" its channel alone, a YM2151 card says why
+// it cannot, and a log that can no longer be read turns the buttons off.
 //
 // Environment: TIMBREX_SITE (the built site folder), TIMBREX_SCREENSHOTS (where
 // the screenshot of a focused key goes).
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { clickSettled, launchChromium } from './browser.js';
@@ -377,6 +380,142 @@ test('Download WAV saves the preview of the current note', async () => {
   assert.deepEqual(end.last, [0, 0]);
   assert.equal(String.fromCharCode(...saved.head.slice(0, 4)), 'RIFF');
   assert.equal(String.fromCharCode(...saved.head.slice(8, 12)), 'WAVE');
+});
+
+// Of the song tests: the left and right channels' mean, the RMS of `seconds`
+// from `from` seconds on, and the first frame above -60 dBFS.
+const monoOf = (stereo) => stereo.filter((_, i) => i % 2 === 0).map((l, i) => (l + stereo[2 * i + 1]) / 2);
+function rmsOf(signal, from, seconds) {
+  const start = Math.round(from * Audio.SAMPLE_RATE);
+  const end = Math.min(signal.length, start + Math.round(seconds * Audio.SAMPLE_RATE));
+  let sum = 0;
+  for (let i = start; i < end; i++) sum += signal[i] * signal[i];
+  return Math.sqrt(sum / Math.max(1, end - start));
+}
+const onsetOf = (signal) => signal.findIndex((x) => Math.abs(x) > MINUS_60_DBFS);
+const SOUNDING = 100; // RMS, -50 dBFS; the demo's notes play at 500 to 4,000
+const SILENT = 1;
+
+// Clicks "Play in song" or "Solo" on the card of `file`, waits for the
+// stretch to play, and saves it with "Download song WAV": the WAV's name and
+// samples, and what the card's status line said.
+async function playInSong(file, which) {
+  const card = `#cards .card[data-file="${file}"]`;
+  const before = await page.evaluate(() => window.timbrexPage.preview.songs.length);
+  await clickSettled(page, `${card} button.song-${which}`);
+  await page.waitForFunction((n) => window.timbrexPage.preview.songs.length > n, { timeout: 60000 }, before);
+  await page.waitForFunction(
+    (c) => /^Playing /.test(document.querySelector(`${c} .song-status`).textContent),
+    {},
+    card,
+  );
+  await page.evaluate(() => {
+    window.savedSong = null;
+    window.timbrexPage.saveBlob = (bytes, name, type) => {
+      window.savedSong = { name, type, size: bytes.length, data: [...new Int16Array(bytes.slice(44).buffer)] };
+    };
+  });
+  await clickSettled(page, `${card} button.song-wav`);
+  await page.waitForFunction(() => window.savedSong, { timeout: 20000 });
+  const saved = await page.evaluate(() => window.savedSong);
+  saved.status = await page.$eval(`${card} .song-status`, (e) => e.textContent);
+  return saved;
+}
+
+test('"Play in song" plays the demo from 1 s before the key-on; "Solo" that channel alone', async () => {
+  // The organ, keyed on at 1.15 s on channel 6: the stretch starts at 0.15 s,
+  // while the piano's last note fades and the bass (channel 2) plays from
+  // 0.45 s to 0.95 s into it; the organ sounds from 1 s on.
+  const where = await page.$eval('#cards .card[data-file="demo_2.vpf"] .origin-where', (e) => e.textContent);
+  assert.equal(where, 'YM2612 channel 6, first heard at 0:01.15 in demo.vgz');
+  const song = await playInSong('demo_2.vpf', 'play');
+  assert.equal(song.name, 'demo_2-in-song.wav');
+  assert.equal(song.status, 'Playing demo.vgz from 0:00.15 to 0:02.88, the key-on at 0:01.15.');
+  const whole = monoOf(song.data);
+  assert.ok(rmsOf(whole, 0.5, 0.4) > SOUNDING, `the bass before the key-on: RMS ${rmsOf(whole, 0.5, 0.4)}`);
+  assert.ok(rmsOf(whole, 1.0, 0.5) > SOUNDING, `the organ: RMS ${rmsOf(whole, 1.0, 0.5)}`);
+  const solo = await playInSong('demo_2.vpf', 'solo');
+  assert.equal(solo.name, 'demo_2-solo.wav');
+  assert.equal(solo.status, 'Playing channel 6 alone from 0:00.15 to 0:02.88, the key-on at 0:01.15.');
+  const alone = monoOf(solo.data);
+  assert.ok(rmsOf(alone, 0, 1.0) < SILENT, `before its key-on: RMS ${rmsOf(alone, 0, 1.0)}`);
+  const onset = onsetOf(alone);
+  assert.ok(onset >= 44100 && onset <= 44100 + 221, `the organ starts at frame ${onset}, not 44,100 to 44,321`);
+  assert.ok(rmsOf(alone, 1.0, 0.5) > SOUNDING, `the organ alone: RMS ${rmsOf(alone, 1.0, 0.5)}`);
+  for (const stretch of [song.data, solo.data]) {
+    const end = tail(stretch);
+    assert.deepEqual(stretch.slice(0, 2), [0, 0]);
+    assert.deepEqual(end.last, [0, 0]);
+    assert.ok(end.loudest <= MINUS_60_DBFS, `the last 10 ms reach ${end.loudest}`);
+  }
+
+  // The bass, keyed on at 0.60 s on channel 2: the stretch starts at the
+  // log's start, where the piano (channel 1) plays and the bass is silent.
+  const bass = monoOf((await playInSong('demo_1.vpf', 'play')).data);
+  const bassAlone = monoOf((await playInSong('demo_1.vpf', 'solo')).data);
+  assert.ok(rmsOf(bass, 0.3, 0.25) > SOUNDING, `the piano: RMS ${rmsOf(bass, 0.3, 0.25)}`);
+  assert.ok(rmsOf(bassAlone, 0, 0.6) < SILENT, `the bass alone before its key-on: RMS ${rmsOf(bassAlone, 0, 0.6)}`);
+  assert.ok(rmsOf(bassAlone, 0.6, 0.4) > SOUNDING, `the bass alone: RMS ${rmsOf(bassAlone, 0.6, 0.4)}`);
+  const songs = await page.evaluate(() => window.timbrexPage.preview.songs.map((r) => ({ ...r })));
+  assert.deepEqual(
+    songs.map((r) => [r.file, r.solo]),
+    [
+      ['demo_2.vpf', false],
+      ['demo_2.vpf', true],
+      ['demo_1.vpf', false],
+      ['demo_1.vpf', true],
+    ],
+  );
+  console.log(`song stretches in the page: ${songs.map((r) => `${r.renderMs.toFixed(0)} ms`).join(', ')} to render`);
+});
+
+test('a YM2151 card says why it cannot play in its song, its buttons off', async () => {
+  const cards = await page.$$eval('#cards .card', (list) =>
+    list.map((c) => ({
+      chip: c.dataset.chip,
+      disabled: [...c.querySelectorAll('.song button')].map((b) => b.disabled),
+      reason: c.querySelector('.song-status').textContent,
+      shown: c.querySelector('.song-status').getBoundingClientRect().height > 0,
+    })),
+  );
+  assert.equal(cards.length, 5);
+  for (const card of cards) {
+    if (card.chip === 'YM2151') {
+      assert.deepEqual(card.disabled, [true, true, true]);
+      assert.equal(
+        card.reason,
+        "Not playable in its song: the page's player (libgme 0.6.3) has no YM2151; it plays YM2612 songs only.",
+      );
+      assert.ok(card.shown);
+    } else {
+      assert.deepEqual(card.disabled, [false, false, false]);
+    }
+  }
+  assert.equal(cards.filter((c) => c.chip === 'YM2151').length, 2);
+});
+
+test('a log that can no longer be read turns its songs off and says so', async () => {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'timbrex-song-'));
+  const copy = path.join(folder, 'gone.vgz');
+  fs.copyFileSync(demo, copy);
+  await page.evaluate(() => {
+    window.timbrexPage.state.finished = false;
+  });
+  await (await page.$('#file-input')).uploadFile(copy);
+  await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout: 60000, polling: 100 });
+  fs.rmSync(folder, { recursive: true });
+  const card = '#cards .card[data-file="gone_0.vpf"]';
+  await clickSettled(page, `${card} button.song-play`);
+  await page.waitForFunction((c) => document.querySelector(`${c} button.song-play`).disabled, { timeout: 20000 }, card);
+  assert.equal(
+    await page.$eval(`${card} .song-status`, (e) => e.textContent),
+    'Not playable in its song: gone.vgz can no longer be read (moved, changed or removed since it was dropped).',
+  );
+  assert.deepEqual(await page.$$eval(`${card} .song button`, (list) => list.map((b) => b.disabled)), [
+    true,
+    true,
+    true,
+  ]);
 });
 
 test('render time of a 2 s preview in the page (a figure, not a limit)', async () => {

@@ -1,7 +1,8 @@
 // Zips on the page, in headless Chromium from file://: a zip picked alone,
 // or found in a picked folder, gives what the command line gives for the
 // same tree unpacked in its place; zips that cannot be opened get their line
-// and the rest of the drop goes on.
+// and the rest of the drop goes on. "Play in song" reads a log again from
+// its zip entry, and from an entry of the zip inside it.
 //
 // Environment: TIMBREX_SITE (the built site folder), TIMBREX_CLI (the native
 // program). Uses ../shared/real-logs from the repository; skipped when absent.
@@ -79,7 +80,9 @@ function oversized() {
   return zip;
 }
 
-async function harvestThrough(selector, paths) {
+// `also(page)`, when given, looks at the page after the harvest; its result
+// is the reply's `also`.
+async function harvestThrough(selector, paths, also) {
   const page = await browser.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(String(e)));
@@ -91,9 +94,53 @@ async function harvestThrough(selector, paths) {
     zip: Array.from(window.timbrexPage.buildZip()),
     progress: document.getElementById('progress-text').textContent,
   }));
+  result.also = also ? await also(page) : null;
   await page.close();
   assert.deepEqual(errors, []);
   return { ...result, files: fflate.unzipSync(new Uint8Array(result.zip)) };
+}
+
+// Every YM2612 instrument's solo stretch, rendered by the page's worker from
+// its source log read again: source, channel, frames (or error) and the
+// first frame above -60 dBFS.
+function soloStretches(page) {
+  return page.evaluate(async () => {
+    const state = window.timbrexPage.state;
+    const out = [];
+    for (const instrument of state.instruments.filter((i) => i.origin.chip === 'YM2612')) {
+      const reply = await new Promise((resolve) => {
+        const id = `solo-${instrument.group}`;
+        const listener = (event) => {
+          if (event.data.id !== id) return;
+          state.worker.removeEventListener('message', listener);
+          resolve(event.data);
+        };
+        state.worker.addEventListener('message', listener);
+        const origin = instrument.origin;
+        state.worker.postMessage({
+          type: 'song',
+          id,
+          log: instrument.log,
+          sample: origin.sample,
+          channel: origin.channel,
+          solo: true,
+        });
+      });
+      const samples = reply.samples || [];
+      let onset = -1;
+      for (let f = 0; f < samples.length / 2 && onset < 0; f++) {
+        if (Math.abs(samples[2 * f] + samples[2 * f + 1]) / 2 > 32) onset = f;
+      }
+      out.push({
+        source: instrument.source,
+        channel: instrument.origin.channel,
+        error: reply.error,
+        frames: reply.frames,
+        onset,
+      });
+    }
+    return out;
+  });
 }
 
 function assertSameFiles(actual, expected) {
@@ -106,11 +153,29 @@ test("a zip picked alone gives the command line's files and lines for its tree u
   const soundtrack = makeSoundtrack(dir);
   fs.writeFileSync(path.join(dir, 'ost.zip'), soundtrack.zip);
   const expected = runCli([`${soundtrack.folder}/*`]);
-  const result = await harvestThrough('#file-input', [path.join(dir, 'ost.zip')]);
+  const result = await harvestThrough('#file-input', [path.join(dir, 'ost.zip')], soloStretches);
   assert.deepEqual(normalise(result.lines, '/input/ost/'), normalise(expected.lines, `${soundtrack.folder}/`));
   assertSameFiles(result.files, expected.files);
   assert.ok(Object.keys(expected.files).length > 10);
   assert.ok(expected.lines.some((l) => l.includes('more/demo.vgz')));
+  // Every song plays from its zip entry; the demo's, from the zip in the
+  // zip, sound alone from their key-ons: the piano's first note at the
+  // log's start, the bass at 0.6 s, the organ 1 s into its stretch.
+  const songs = result.also;
+  assert.ok(songs.length > 10, `${songs.length} YM2612 instruments`);
+  assert.deepEqual(
+    songs.filter((s) => s.error || !(s.frames > 0)),
+    [],
+  );
+  const demoSongs = songs.filter((s) => s.source === 'ost/more/demo.vgz');
+  assert.deepEqual(
+    demoSongs.map((s) => s.channel),
+    [1, 2, 6],
+  );
+  [0, 26460, 44100].forEach((expected, i) => {
+    const onset = demoSongs[i].onset;
+    assert.ok(onset >= expected && onset <= expected + 221, `channel ${demoSongs[i].channel} starts at ${onset}`);
+  });
 });
 
 test('zips in a picked folder are opened in place; damaged and oversized ones get their line', { skip }, async () => {

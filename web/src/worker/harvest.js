@@ -8,6 +8,7 @@
 //                 (44.1 kHz samples into the source log), logs, captures, failedCheck}
 import { buildInputTree, countLogs, zipArguments } from './input_tree.js';
 import { fileSource, makeInputFs, readAhead } from './input_fs.js';
+import { handleAt } from './log_handle.js';
 
 const OUTPUT_FOLDER = '/output';
 const utf8 = new TextDecoder();
@@ -113,6 +114,18 @@ function runProgram(runtime, args) {
   return instruments;
 }
 
+// Gives each instrument the handle of its source log: the page keeps it to
+// read the log again for "Play in song", and not the log's bytes.
+function attachHandles(instruments, root, inputRoot) {
+  const handles = new Map();
+  for (const instrument of instruments) {
+    if (!handles.has(instrument.sourcePath)) {
+      handles.set(instrument.sourcePath, handleAt(root, inputRoot, instrument.sourcePath));
+    }
+    instrument.log = handles.get(instrument.sourcePath);
+  }
+}
+
 // `runtime`: the emscripten module's file system and exports (see main.js).
 // (No destructuring here: emscripten's optimizer, which also reads this code,
 // drops the declaration of a destructured name.) The reply's `timings` say
@@ -128,6 +141,7 @@ export async function harvest(runtime, message, post) {
   if (input.args.length > 0) {
     freshFolders(runtime.FS, runtime.MEMFS, message.inputRoot, input.root, stats);
     instruments = runProgram(runtime, input.args);
+    attachHandles(instruments, input.root, message.inputRoot);
     // Whatever was read ahead and never opened goes with the input folder.
     runtime.FS.unmount(message.inputRoot);
   }

@@ -4,9 +4,11 @@
 // there. A zip inside a zip is opened too, one level deep. Pure: the
 // caller says how to read a dropped file (`sourceOf`), for node's tests.
 //
-// A directory is {children: Map(name -> node)}; a file is {size, load()},
-// `load` giving its bytes (a dropped file may instead be read in pieces,
-// see input_fs.js, through `file`).
+// A directory is {children: Map(name -> node)}; a file is {size, load(),
+// handle}, `load` giving its bytes (a dropped file may instead be read in
+// pieces, see input_fs.js, through `file`), `handle` how to read it again
+// later (log_handle.js): {file} for a dropped file, {file, entry} for a zip's
+// entry, {file, entry, inner} for an entry of a zip inside it.
 import { ZipError, ZIP_LIMITS, entryPath, listZip, readEntry } from './zip_reader.js';
 import { compareBytes, hasVgmSuffix } from '../harvest_plan.js';
 
@@ -46,8 +48,9 @@ const memoryReader = (bytes) => (start, end) => bytes.subarray(start, Math.min(e
 // Fills `folder` with the zip's entries. `nested` is the zip's own reader
 // when it may hold zips to open; an inner zip is kept as its entry and read
 // again when one of its own entries is read (the last one read is kept).
-// Returns the number of entries skipped for their names.
-function unpackInto(folder, zip, openNested) {
+// `handleOf(entry)` says how an entry is found again. Returns the number of
+// entries skipped for their names.
+function unpackInto(folder, zip, openNested, handleOf) {
   let skipped = 0;
   for (const entry of listZip(zip.size, zip.readAt, zip.limits)) {
     const path = entryPath(entry.name);
@@ -64,14 +67,16 @@ function unpackInto(folder, zip, openNested) {
     if (openNested && isZipName(name)) {
       const inner = newDirectory();
       try {
-        skipped += unpackInto(inner, openNested(entry), null);
+        const outer = handleOf(entry);
+        const innerHandle = (innerEntry) => ({ file: outer.file, entry: outer.entry, inner: innerEntry });
+        skipped += unpackInto(inner, openNested(entry), null, innerHandle);
         if (placeFolder(folder, path.parts, inner)) continue;
       } catch (error) {
         if (!(error instanceof ZipError)) throw error;
       }
       // An inner zip that cannot be opened stays a file, which the walk skips.
     }
-    const file = { size: entry.size, load: () => readEntry(zip.size, zip.readAt, entry) };
+    const file = { size: entry.size, load: () => readEntry(zip.size, zip.readAt, entry), handle: handleOf(entry) };
     if (!placeFile(folder, path.parts, file)) ++skipped;
   }
   return skipped;
@@ -89,6 +94,8 @@ function placeFolder(parent, parts, folder) {
   return { name };
 }
 
+const droppedFile = (file) => ({ size: file.size, file, handle: { file } });
+
 // `mounts`: [{path, file}] as the page planned them; `sourceOf(file)` gives
 // {size, readAt(start, end)} for a dropped file. Returns {root, zips:
 // [{path, folderPath, problem, skipped}]}: for each zip, in byte order of
@@ -101,7 +108,7 @@ export function buildInputTree(mounts, sourceOf, givenLimits) {
   for (const mount of mounts) {
     const parts = mount.path.split('/');
     if (isZipName(parts[parts.length - 1])) zips.push({ mount, parts });
-    else placeFile(root, parts, { size: mount.file.size, file: mount.file });
+    else placeFile(root, parts, droppedFile(mount.file));
   }
   // In byte order of their paths, so that their lines come in one order.
   zips.sort((a, b) => compareBytes(a.mount.path, b.mount.path));
@@ -119,7 +126,8 @@ export function buildInputTree(mounts, sourceOf, givenLimits) {
     };
     try {
       const folder = newDirectory();
-      report.skipped = unpackInto(folder, zip, (entry) => nestedZip(entry, openNested));
+      const handleOf = (entry) => ({ file: mount.file, entry });
+      report.skipped = unpackInto(folder, zip, (entry) => nestedZip(entry, openNested), handleOf);
       const placed = placeFolder(root, parts, folder);
       if (placed) report.folderPath = [...parts.slice(0, -1), placed.name].join('/');
       else report.problem = 'a file of its name is in the way';
@@ -127,7 +135,7 @@ export function buildInputTree(mounts, sourceOf, givenLimits) {
       if (!(error instanceof ZipError)) throw error;
       report.problem = error.message;
     }
-    if (!report.folderPath) placeFile(root, parts, { size: mount.file.size, file: mount.file });
+    if (!report.folderPath) placeFile(root, parts, droppedFile(mount.file));
     opened.push(report);
   }
   return { root, zips: opened };

@@ -6,6 +6,7 @@ import { deflateSync } from 'fflate';
 import { ZipError, entryPath, listZip, readEntry } from '../../src/worker/zip_reader.js';
 import { buildInputTree, countLogs, zipArguments } from '../../src/worker/input_tree.js';
 import { readAhead } from '../../src/worker/input_fs.js';
+import { handleAt, readHandle } from '../../src/worker/log_handle.js';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -272,4 +273,36 @@ test('only logs are read ahead, as far as the walk will read them', async () => 
   assert.equal(decoder.decode(log.readAhead), 'a log');
   assert.equal(decoder.decode(inner.readAhead), 'another log');
   assert.equal(notes.readAhead, undefined);
+});
+
+test('a log is read again from its handle: a dropped file, a zip entry, an entry of a zip in a zip', () => {
+  const inner = makeZip([{ name: 'deep.vgz', text: 'in the inner zip' }]);
+  const zip = makeZip([
+    { name: 'ost/one.vgm', text: 'first' },
+    { name: 'more.zip', bytes: inner },
+  ]);
+  const plain = { zip: encoder.encode('a dropped log'), size: 13 };
+  const mounts = [
+    { path: 'set/pack.zip', file: fileOf(zip) },
+    { path: 'set/a.vgm', file: plain },
+  ];
+  const { root } = buildInputTree(mounts, sourceOf);
+  const handles = ['set/a.vgm', 'set/pack/ost/one.vgm', 'set/pack/more/deep.vgz'].map((p) =>
+    handleAt(root, '/input', `/input/${p}`),
+  );
+  // Only the files and the entries' places are kept: a structured clone (as
+  // the worker posts them to the page and back) reads the same bytes.
+  const kept = structuredClone(handles);
+  assert.deepEqual(
+    kept.map((h) => decoder.decode(readHandle(h, sourceOf))),
+    ['a dropped log', 'first', 'in the inner zip'],
+  );
+  assert.equal(handles[0].file, plain);
+  assert.equal(handles[2].file.zip, zip);
+  assert.equal(handleAt(root, '/input', '/input/set/pack/ost/none.vgm'), null);
+  assert.equal(handleAt(root, '/input', '/input/set/pack/ost'), null);
+  assert.equal(handleAt(root, '/input', '/elsewhere/set/a.vgm'), null);
+  // A zip changed since the harvest: its entry fails its checks and the read throws.
+  const changed = { ...handles[1], file: fileOf(makeZip([{ name: 'ost/one.vgm', text: 'other' }])) };
+  assert.throws(() => readHandle(changed, sourceOf), ZipError);
 });
