@@ -12,6 +12,7 @@ import { hasVgmSuffix } from '../harvest_plan.js';
 
 const WHOLE_FILE_BYTES = 256 * 2 ** 20;
 const READ_AHEAD_BYTES = 256 * 2 ** 20;
+const READS_IN_FLIGHT = 8;
 // emscripten's errno numbers (WASI's).
 const EIO = 29;
 const ENOENT = 44;
@@ -144,10 +145,17 @@ export async function readAhead(tree) {
     }
   };
   visit(tree, '');
-  const read = await Promise.all(files.map((node) => node.file.arrayBuffer().catch(() => null)));
-  read.forEach((buffer, i) => {
-    if (buffer) files[i].readAhead = new Uint8Array(buffer);
-  });
+  // A few reads in flight at a time, not one per file: a folder of
+  // thousands of logs would ask the browser for thousands of reads at once.
+  let next = 0;
+  const readNext = async () => {
+    while (next < files.length) {
+      const node = files[next++];
+      const buffer = await node.file.arrayBuffer().catch(() => null);
+      if (buffer) node.readAhead = new Uint8Array(buffer);
+    }
+  };
+  await Promise.all(Array.from({ length: Math.min(READS_IN_FLIGHT, files.length) }, readNext));
 }
 
 // A dropped file as input_tree.js reads a zip: its size and slices.

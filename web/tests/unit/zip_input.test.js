@@ -273,6 +273,30 @@ test('only logs are read ahead, as far as the walk will read them', async () => 
   assert.equal(decoder.decode(log.readAhead), 'a log');
   assert.equal(decoder.decode(inner.readAhead), 'another log');
   assert.equal(notes.readAhead, undefined);
+
+  // A folder of many logs: every one read, each into its own node, with a
+  // few reads in flight at a time, never one per file.
+  let inFlight = 0;
+  let most = 0;
+  const counted = (text) => ({
+    size: text.length,
+    file: {
+      size: text.length,
+      arrayBuffer: async () => {
+        most = Math.max(most, ++inFlight);
+        await new Promise((resolve) => setTimeout(resolve, 1));
+        --inFlight;
+        return encoder.encode(text).buffer;
+      },
+    },
+  });
+  const many = Array.from({ length: 100 }, (_, i) => [`${i}.vgm`, counted(`log ${i}`)]);
+  await readAhead({ children: new Map(many) });
+  assert.deepEqual(
+    many.map(([, node]) => decoder.decode(node.readAhead)),
+    many.map((_, i) => `log ${i}`),
+  );
+  assert.ok(most > 1 && most <= 8, `${most} reads in flight`);
 });
 
 test('a log is read again from its handle: a dropped file, a zip entry, an entry of a zip in a zip', () => {
