@@ -33,10 +33,10 @@ bool uncompressed(const uint8_t* file, size_t size, LogBuffer& inflated, const u
         length = size;
         return true;
     }
-    const uint64_t announced = size >= 4 ? read_le32(file, size - 4) : 0;
-    const auto limit = static_cast<size_t>(std::min({announced, most_inflated(size), uint64_t{INT32_MAX}}));
-    if (!reserve_log_bytes(inflated, std::min(limit, trusted_capacity(announced, size)))) return false;
-    if (!inflate_gzip(file, size, inflated, limit) || inflated.length == 0) return false;
+    const int64_t announced =
+        announced_size(file, size, static_cast<long long>(size), size >= 4 ? read_le32(file, size - 4) : 0);
+    if (announced < 0 || !inflate_log(file, size, static_cast<uint64_t>(announced), inflated)) return false;
+    if (inflated.length == 0) return false;
     log = inflated.bytes.get();
     length = inflated.length;
     return true;

@@ -54,12 +54,7 @@ LogReadStatus read_gzip(std::FILE* file, uint64_t announced, uint64_t file_lengt
     const std::unique_ptr<uint8_t[]> compressed(new (std::nothrow) uint8_t[file_bytes == 0 ? 1 : file_bytes]);
     if (!compressed) return LogReadStatus::cannot_allocate;
     const size_t got = std::fread(compressed.get(), 1, file_bytes, file);
-    const size_t limit = static_cast<size_t>(std::min(announced, most_inflated(got)));
-    if (!reserve_log_bytes(log, std::min(limit, trusted_capacity(announced, got)))) {
-        return LogReadStatus::cannot_allocate;
-    }
-    if (!inflate_gzip(compressed.get(), got, log, limit)) return LogReadStatus::cannot_allocate;
-    return LogReadStatus::ok;
+    return inflate_log(compressed.get(), got, announced, log) ? LogReadStatus::ok : LogReadStatus::cannot_allocate;
 }
 
 }  // namespace
@@ -76,6 +71,12 @@ size_t trusted_capacity(uint64_t announced, uint64_t compressed) {
 }
 
 uint64_t most_inflated(uint64_t compressed) { return compressed * kMaxInflateRatio + kInflateSlack; }
+
+bool inflate_log(const uint8_t* compressed, size_t size, uint64_t announced, LogBuffer& log) {
+    const auto limit = static_cast<size_t>(std::min(announced, most_inflated(size)));
+    return reserve_log_bytes(log, std::min(limit, trusted_capacity(announced, size))) &&
+           inflate_gzip(compressed, size, log, limit);
+}
 
 LogReadStatus read_log(const std::string& path, LogBuffer& log) {
     log.length = 0;

@@ -30,6 +30,12 @@ size_t trusted_capacity(uint64_t announced, uint64_t compressed);
 // The most bytes `compressed` bytes of gzip members can inflate to.
 uint64_t most_inflated(uint64_t compressed);
 
+// Inflates the gzip members of a compressed log held whole (`size` bytes)
+// into `log`, no further than `announced` (its size as announced_size gives
+// it) and what the data can inflate to, the buffer first reserved as
+// trusted_capacity allows. False when memory ran out.
+bool inflate_log(const uint8_t* compressed, size_t size, uint64_t announced, LogBuffer& log);
+
 // Reads the whole uncompressed log. Memory follows the data present, reserved
 // address space included. A buffer left by an earlier read is reused when it
 // is large enough, so that a run over many files holds one buffer the size of
