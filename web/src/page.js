@@ -8,6 +8,7 @@ import { count, searchText, shownInstruments, sourceRanks } from './instrument_v
 import { createCardsView, createListView } from './instrument_lists.js';
 import { cardShell, fillCard, renderCard } from './card.js';
 import { droppedItems } from './dropped_items.js';
+import { canPickFiles, canPickFolder, folderItems, pickFiles, pickFolder } from './picked_items.js';
 import { startWorker } from './harvest_worker.js';
 import { option } from './dom.js';
 import { chipsOf } from './provenance.js';
@@ -86,15 +87,17 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     state.worker = startWorker(workerSource, onWorkerMessage, showFailure);
   }
 
-  async function harvest(items) {
-    const plan = planHarvest(items);
+  // Clears the page for a new harvest, shows its progress at `stage` and
+  // starts its worker. Returns a test of whether that harvest is still the
+  // page's own (not cancelled, not replaced by a later pick or drop).
+  function beginRun(stage) {
     const thisRun = ++run;
     unshownLines = [];
     Object.assign(state, {
       instruments: [],
       shown: [],
       logsDone: 0,
-      logsTotal: plan.logs,
+      logsTotal: 0,
       lines: [],
       harvested: false,
       listed: false,
@@ -109,13 +112,22 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     $('progress-area').hidden = false;
     $('log-area').hidden = false;
     $('cancel').hidden = false;
-    setStage('Reading logs');
+    setStage(stage);
     updateProgress();
     freshWorker();
+    return () => run === thisRun && !state.cancelled;
+  }
+
+  // `current`: the harvest's test from beginRun, when it began with the
+  // listing of a picked folder.
+  async function harvest(items, current = beginRun('Reading logs')) {
+    const plan = planHarvest(items);
+    state.logsTotal = plan.logs;
+    setStage('Reading logs');
+    updateProgress();
     // The browser tells a picked file's size and date when the file is first
     // read or sent, about a millisecond a file: asked for here in slices, so
     // that the files then go to the worker in one short message.
-    const current = () => run === thisRun && !state.cancelled;
     if (!(await inSlices(plan.mounts, (mount) => mount.file.size, { isCurrent: current }))) return;
     state.worker.postMessage({
       type: 'harvest',
@@ -123,6 +135,25 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
       mounts: plan.mounts,
       arguments: plan.arguments,
     });
+  }
+
+  // A folder from the folder picker: listed (its count shown as it grows),
+  // then harvested, unless cancelled or replaced on the way.
+  async function harvestFolder(directory) {
+    const current = beginRun('Listing the folder');
+    const found = (files) => {
+      $('progress-text').textContent = `${count(files, 'file')} found…`;
+    };
+    found(0);
+    const items = await folderItems(directory, { isCurrent: current, onFound: found });
+    if (!items || !current()) return;
+    if (items.length) {
+      harvest(items, current);
+      return;
+    }
+    $('cancel').hidden = true;
+    setStage('Nothing to read');
+    $('progress-text').textContent = `The folder ${directory.name} holds no files.`;
   }
 
   function cancel() {
@@ -166,6 +197,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
   function showFailure(text) {
     if (state.cancelled) return;
     showLines();
+    $('progress-area').hidden = false;
     $('cancel').hidden = true;
     setStage('Stopped');
     $('progress-text').textContent = `The harvest stopped: ${text}`;
@@ -310,6 +342,25 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
       const files = [...event.target.files];
       if (files.length) harvest(files.map((file) => ({ path: file.webkitRelativePath || file.name, file })));
       event.target.value = '';
+    });
+    // Where the browser has the File System Access pickers, the inputs'
+    // clicks (their labels' and the drop zone's too) open those instead.
+    $('file-input').addEventListener('click', (event) => {
+      if (!canPickFiles(window)) return;
+      event.preventDefault();
+      pickFiles(window).then(
+        (items) => {
+          if (items.length) harvest(items);
+        },
+        (error) => showFailure(String(error)),
+      );
+    });
+    $('folder-input').addEventListener('click', (event) => {
+      if (!canPickFolder(window)) return;
+      event.preventDefault();
+      pickFolder(window)
+        .then((directory) => directory && harvestFolder(directory))
+        .catch((error) => showFailure(String(error)));
     });
     $('cancel').addEventListener('click', cancel);
   }

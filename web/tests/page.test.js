@@ -14,7 +14,7 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import zlib from 'node:zlib';
 import { execFileSync } from 'node:child_process';
-import { launchChromium } from './browser.js';
+import { copyIntoOpfs, filesBelow, launchChromium, pickFolderFromOpfs, serveSite } from './browser.js';
 import * as fflate from 'fflate';
 
 const repo = fileURLToPath(new URL('../..', import.meta.url));
@@ -270,6 +270,213 @@ test("a log dropped on the page gives the command line's files", async () => {
   const result = await dropFiles([demo]);
   assertSameFiles(unzip(result.zip), expected.files);
   assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, path.dirname(demo) + '/'));
+});
+
+// The File System Access pickers, as Chromium opens them in place of the
+// inputs' chooser. The DevTools protocol cannot answer such a picker, so the
+// picker is replaced by one that gives a real folder handle: the tree copied
+// into the origin-private file system, which needs the page over http.
+
+// A soundtrack folder `ost` on disk: the demo at its top and in sub/ (once
+// unpacked), a damaged log and a truncated one in sub/deeper/, a text file,
+// a zip holding the demo, and real-logs in real/ when present.
+function pickerTree() {
+  const top = tempDir();
+  const ost = path.join(top, 'ost');
+  const gz = fs.readFileSync(demo);
+  const damaged = Buffer.from(gz);
+  for (let i = 40; i < 60; ++i) damaged[i] ^= 0x5a;
+  const files = {
+    'a.vgz': gz,
+    'sub/b.vgm': zlib.gunzipSync(gz),
+    'sub/deeper/c damaged.vgz': damaged,
+    'sub/deeper/d truncated.VGM': zlib.gunzipSync(gz).subarray(0, 100),
+    'notes.txt': Buffer.from('liner notes'),
+    'more.zip': Buffer.from(fflate.zipSync({ 'x/demo.vgz': gz })),
+  };
+  const realLogs = path.join(shared, 'real-logs');
+  if (fs.existsSync(realLogs))
+    for (const name of filesBelow(realLogs)) files[`real/${name}`] = fs.readFileSync(path.join(realLogs, name));
+  for (const [name, bytes] of Object.entries(files)) {
+    fs.mkdirSync(path.dirname(path.join(ost, name)), { recursive: true });
+    fs.writeFileSync(path.join(ost, name), bytes);
+  }
+  // What the command line is given: the same tree with the zip unpacked.
+  const unpacked = path.join(top, 'unpacked', 'ost');
+  fs.cpSync(ost, unpacked, { recursive: true });
+  fs.rmSync(path.join(unpacked, 'more.zip'));
+  fs.mkdirSync(path.join(unpacked, 'more', 'x'), { recursive: true });
+  fs.writeFileSync(path.join(unpacked, 'more', 'x', 'demo.vgz'), gz);
+  return { top, ost, unpacked };
+}
+
+// The page over http with the tree's `ost` in its origin-private file
+// system; `beforeScripts` runs in the page before the page's own.
+async function openServed(tree, beforeScripts) {
+  if (page) await page.close();
+  page = await browser.newPage();
+  page.on('console', (m) => {
+    if (m.type() === 'error') consoleErrors.push(m.text());
+  });
+  page.on('pageerror', (e) => consoleErrors.push(String(e)));
+  if (beforeScripts) await page.evaluateOnNewDocument(beforeScripts);
+  const server = await serveSite(site, tree.ost);
+  await page.goto(server.url);
+  await copyIntoOpfs(page, 'ost', filesBelow(tree.ost));
+  return server;
+}
+
+const harvested = () =>
+  page.evaluate(() => ({
+    lines: window.timbrexPage.state.lines,
+    zip: Array.from(window.timbrexPage.buildZip()),
+  }));
+const finished = () => page.waitForFunction(() => window.timbrexPage.state.finished, { timeout: 120000, polling: 200 });
+
+test("a folder from the folder picker gives the command line's files and lines", async () => {
+  const tree = pickerTree();
+  const expected = runCli([`${tree.unpacked}/*`]);
+  const server = await openServed(tree);
+  try {
+    await pickFolderFromOpfs(page, 'ost');
+    await page.click('label[for="folder-input"]');
+    await finished();
+    const result = await harvested();
+    assert.equal(await page.evaluate(() => window.pickerCalls), 1);
+    assert.deepEqual(
+      normalise(result.lines, '/input/ost/'),
+      normalise(expected.lines, `${fs.realpathSync(tree.unpacked)}/`),
+    );
+    assertSameFiles(unzip(result.zip), expected.files);
+    assert.ok(expected.lines.some((l) => l.includes("more/x/demo.vgz'")));
+    assert.ok(expected.lines.some((l) => l.startsWith('ERR: ')));
+  } finally {
+    await server.close();
+    fs.rmSync(tree.top, { recursive: true, force: true });
+  }
+});
+
+// Loose logs in byte order of their names, and a zip alone, harvested as the folder it holds.
+test('files from the file picker, opened from the drop zone, are harvested as the input gives them', async () => {
+  const tree = pickerTree();
+  try {
+    for (const { picked, heard } of [
+      { picked: ['sub/b.vgm', 'sub/deeper/c damaged.vgz', 'a.vgz'], heard: "'/input/b.vgm'" },
+      { picked: ['more.zip'], heard: "'/input/more/x/demo.vgz'" },
+    ]) {
+      const server = await openServed(tree);
+      let result;
+      try {
+        await page.evaluate((picked) => {
+          window.showOpenFilePicker = async (options) => {
+            window.pickerOptions = options;
+            const root = await (await navigator.storage.getDirectory()).getDirectoryHandle('ost');
+            const handle = async (at) => {
+              const parts = at.split('/');
+              let folder = root;
+              for (const part of parts.slice(0, -1)) folder = await folder.getDirectoryHandle(part);
+              return folder.getFileHandle(parts[parts.length - 1]);
+            };
+            return Promise.all(picked.map(handle));
+          };
+        }, picked);
+        await page.focus('#drop-zone');
+        await page.keyboard.press('Enter');
+        await finished();
+        result = await harvested();
+        // Logs and zips of them are offered.
+        const offered = await page.evaluate(() =>
+          window.pickerOptions.types.flatMap((t) => Object.values(t.accept).flat()),
+        );
+        assert.deepEqual(offered.sort(), ['.vgm', '.vgz', '.zip']);
+      } finally {
+        await server.close();
+      }
+      const expected = await harvestThrough(
+        '#file-input',
+        picked.map((at) => path.join(tree.ost, at)),
+      );
+      assert.deepEqual(result.lines, expected.lines);
+      assert.ok(
+        result.lines.some((l) => l.includes(heard)),
+        result.lines.join('\n'),
+      );
+      assertSameFiles(unzip(result.zip), unzip(expected.zip));
+    }
+  } finally {
+    fs.rmSync(tree.top, { recursive: true, force: true });
+  }
+});
+
+// A picker closed without a choice changes nothing; one the browser refuses
+// says why, as a failed harvest does.
+for (const { name, error, progress } of [
+  { name: 'AbortError', error: 'The user aborted a request.', progress: null },
+  {
+    name: 'SecurityError',
+    error: 'Must be handling a user gesture.',
+    progress: /^The harvest stopped: .*SecurityError/,
+  },
+]) {
+  test(`a folder picker that fails with ${name} leaves the page ${progress ? 'saying why' : 'as it was'}`, async () => {
+    const tree = pickerTree();
+    const server = await openServed(tree);
+    try {
+      await page.evaluate(
+        (name, error) => {
+          window.showDirectoryPicker = () => {
+            window.pickerCalls = 1;
+            return Promise.reject(new DOMException(error, name));
+          };
+        },
+        name,
+        error,
+      );
+      await page.click('label[for="folder-input"]');
+      // The rejection is taken in the tasks after the click.
+      await page.waitForFunction(() => window.pickerCalls === 1);
+      await page.evaluate(() => new Promise((resolve) => setTimeout(resolve, 100)));
+      const shown = await page.evaluate(() => ({
+        progressHidden: document.getElementById('progress-area').hidden,
+        progress: document.getElementById('progress-text').textContent,
+        logHidden: document.getElementById('log-area').hidden,
+        worker: Boolean(window.timbrexPage.state.worker),
+      }));
+      if (progress) {
+        assert.equal(shown.progressHidden, false);
+        assert.match(shown.progress, progress);
+      } else {
+        assert.deepEqual(shown, { progressHidden: true, progress: '', logHidden: true, worker: false });
+      }
+    } finally {
+      await server.close();
+      fs.rmSync(tree.top, { recursive: true, force: true });
+    }
+  });
+}
+
+test('a browser without the pickers picks a folder through the input', async () => {
+  const tree = pickerTree();
+  const expected = runCli([`${tree.unpacked}/*`]);
+  const server = await openServed(tree, () => {
+    delete window.showDirectoryPicker;
+    delete window.showOpenFilePicker;
+  });
+  try {
+    assert.equal(await page.evaluate(() => 'showDirectoryPicker' in window), false);
+    const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('label[for="folder-input"]')]);
+    await chooser.accept([tree.ost]);
+    await finished();
+    const result = await harvested();
+    assert.deepEqual(
+      normalise(result.lines, '/input/ost/'),
+      normalise(expected.lines, `${fs.realpathSync(tree.unpacked)}/`),
+    );
+    assertSameFiles(unzip(result.zip), expected.files);
+  } finally {
+    await server.close();
+    fs.rmSync(tree.top, { recursive: true, force: true });
+  }
 });
 
 test("broken logs give the command line's lines", async () => {
