@@ -145,7 +145,14 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
       $('progress-text').textContent = `${count(files, 'file')} found…`;
     };
     found(0);
-    const items = await folderItems(directory, { isCurrent: current, onFound: found });
+    let items;
+    try {
+      items = await folderItems(directory, { isCurrent: current, onFound: found });
+    } catch (error) {
+      // A file of a listing already replaced failing is no news.
+      if (current()) showFailure(String(error));
+      return;
+    }
     if (!items || !current()) return;
     if (items.length) {
       harvest(items, current);

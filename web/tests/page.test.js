@@ -310,9 +310,10 @@ function pickerTree() {
   return { top, ost, unpacked };
 }
 
-// The page over http with the tree's `ost` in its origin-private file
-// system; `beforeScripts` runs in the page before the page's own.
-async function openServed(tree, beforeScripts) {
+// The page over http with the folder `tree.ost` in its origin-private file
+// system, as the folder `name`; `beforeScripts` runs in the page before the
+// page's own.
+async function openServed(tree, beforeScripts, name = 'ost') {
   if (page) await page.close();
   page = await browser.newPage();
   page.on('console', (m) => {
@@ -322,7 +323,7 @@ async function openServed(tree, beforeScripts) {
   if (beforeScripts) await page.evaluateOnNewDocument(beforeScripts);
   const server = await serveSite(site, tree.ost);
   await page.goto(server.url);
-  await copyIntoOpfs(page, 'ost', filesBelow(tree.ost));
+  await copyIntoOpfs(page, name, filesBelow(tree.ost));
   return server;
 }
 
@@ -542,6 +543,19 @@ for (const name of ['real-logs', 'bench-logs']) {
       const bytes = (s) => Buffer.from(s, 'utf8');
       for (let i = 1; i < bySource.shown.length; ++i)
         assert.ok(Buffer.compare(bytes(bySource.shown[i - 1]), bytes(bySource.shown[i])) <= 0);
+
+      // The same folder from the folder picker, walked as a folder handle: the same lines and files.
+      const server = await openServed({ ost: folder }, null, name);
+      try {
+        await pickFolderFromOpfs(page, name);
+        await page.click('label[for="folder-input"]');
+        await page.waitForFunction(() => window.timbrexPage.state.finished, { timeout: 800000, polling: 200 });
+        const picked = await harvested();
+        assert.deepEqual(picked.lines, result.lines);
+        assertSameFiles(unzip(picked.zip), expected.files);
+      } finally {
+        await server.close();
+      }
     },
   );
 }
