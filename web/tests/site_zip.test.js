@@ -63,6 +63,16 @@ test('the site zip unpacked into an empty folder opens from file:// and harvests
   assert.match(text('licenses/libgme-LGPL-2.1.txt'), /GNU LESSER GENERAL PUBLIC LICENSE\s+Version 2\.1/);
   assert.match(text('licenses/libgme-source.txt'), /game-music-emu/);
   assert.match(text('licenses/fflate.txt'), /MIT License/);
+  // The README names every licence the zip carries (libdeflate's where the
+  // worker links it) and no other; the page links none it lacks.
+  const licences = names.filter((n) => n.startsWith(`${folder}/licenses/`)).map((n) => n.slice(folder.length + 1));
+  assert.deepEqual([...new Set(text('README.txt').match(/licenses\/[\w.-]+\.txt/g))].sort(), licences.sort());
+  for (const [, link] of text('index.html').matchAll(/href="(licenses\/[^"]+)"/g)) {
+    assert.ok(licences.includes(link), `index.html links ${link}, which the zip lacks`);
+  }
+  if (licences.includes('licenses/libdeflate.txt')) {
+    assert.match(text('licenses/libdeflate.txt'), /Eric Biggers[\s\S]*Permission is hereby granted/);
+  }
   assert.match(text('README.txt'), new RegExp(`timbrex ${version.replace(/\./g, '\\.')} in your browser`));
   assert.match(text('README.txt'), /Open index\.html/);
 
