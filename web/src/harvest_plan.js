@@ -24,18 +24,31 @@ export function hasVgmSuffix(path) {
   return path.length >= 3 && (tail === 'vgm' || tail === 'vgz');
 }
 
+// A zip, by its name: ".zip" in any case after at least one character.
+export const isZipName = (name) => name.length > 4 && name.slice(-4).toLowerCase() === '.zip';
+
 // `items`: [{path, file}], path relative with "/" between its parts (a
 // picked file's name, or a folder's file with its folder's name in front).
 // One folder is walked as `timbrex 'folder/*'`; loose files alone are named
 // one by one in byte order of their names; anything else (several folders,
-// or folders with files) is walked as the one folder that holds them all.
+// folders with files, or zips with other files) is walked as the one folder
+// that holds them all.
 // Returns the files to mount under INPUT_ROOT ({path, file}), the
 // arguments, and the number of logs the run will report on.
 export function planHarvest(items) {
   if (items.length === 0) return { mounts: [], arguments: [], logs: 0 };
   const firstParts = new Set(items.map((item) => item.path.split('/')[0]));
   const nested = items.every((item) => item.path.includes('/'));
-  if (!items.some((item) => item.path.includes('/'))) return planFiles(items);
+  if (!items.some((item) => item.path.includes('/'))) {
+    const plan = planFiles(items);
+    // The worker opens a zip as a folder in its place, and the command line
+    // reads a folder only when it walks it as its one argument: a zip alone
+    // is walked as its folder, a zip among other files with them, as the
+    // folder that holds them all. Named beside other arguments, its folder
+    // would be dropped without a word.
+    if (items.length > 1 && items.some((item) => isZipName(item.path))) plan.arguments = [`${INPUT_ROOT}/*`];
+    return plan;
+  }
   const root = nested && firstParts.size === 1 ? `${INPUT_ROOT}/${[...firstParts][0]}` : INPUT_ROOT;
   const mounts = items.map((item) => ({ path: item.path, file: item.file }));
   return { mounts, arguments: [`${root}/*`], logs: items.filter((item) => hasVgmSuffix(item.path)).length };

@@ -178,6 +178,25 @@ test("a zip picked alone gives the command line's files and lines for its tree u
   });
 });
 
+test('a zip picked with a log is opened in its place, as in the folder that holds them', { skip }, async () => {
+  const dir = fs.mkdtempSync(path.join(work, 'with-a-log-'));
+  const given = path.join(dir, 'given');
+  const unpacked = path.join(dir, 'unpacked');
+  fs.mkdirSync(given);
+  fs.mkdirSync(unpacked);
+  const soundtrack = makeSoundtrack(unpacked);
+  fs.writeFileSync(path.join(given, 'ost.zip'), soundtrack.zip);
+  for (const folder of [given, unpacked]) fs.copyFileSync(demo, path.join(folder, 'loose.vgz'));
+  const expected = runCli([`${unpacked}/*`]);
+  const result = await harvestThrough(
+    '#file-input',
+    ['ost.zip', 'loose.vgz'].map((n) => path.join(given, n)),
+  );
+  assert.deepEqual(normalise(result.lines, '/input/'), normalise(expected.lines, `${fs.realpathSync(unpacked)}/`));
+  assertSameFiles(result.files, expected.files);
+  assert.ok(expected.lines.some((l) => l.includes('ost/more/demo.vgz')));
+});
+
 test('zips in a picked folder are opened in place; damaged and oversized ones get their line', { skip }, async () => {
   // What the page is given: a folder with the soundtrack's zip, a damaged
   // zip, an oversized one and a log. What the command line is given: the

@@ -10,9 +10,8 @@
 // later (log_handle.js): {file} for a dropped file, {file, entry} for a zip's
 // entry, {file, entry, inner} for an entry of a zip inside it.
 import { ZipError, ZIP_LIMITS, entryPath, listZip, readEntry } from './zip_reader.js';
-import { compareBytes, hasVgmSuffix } from '../harvest_plan.js';
+import { compareBytes, hasVgmSuffix, isZipName } from '../harvest_plan.js';
 
-const isZipName = (name) => name.length > 4 && name.slice(-4).toLowerCase() === '.zip';
 const newDirectory = () => ({ children: new Map() });
 
 // The directory at `parts` below `root`, made as needed; null if a file

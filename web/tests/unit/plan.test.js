@@ -36,9 +36,14 @@ test('one folder is walked as the command line walks "folder/*"', () => {
   assert.equal(plan.logs, 2);
 });
 
-test('several folders, or folders with files, are walked as the folder holding them', () => {
+test('several folders, folders with files, or zips with files are walked as the folder holding them', () => {
   assert.deepEqual(Plan.planHarvest(items('a/x.vgm', 'b/y.vgm')).arguments, ['/input/*']);
   assert.deepEqual(Plan.planHarvest(items('a/x.vgm', 'y.vgm')).arguments, ['/input/*']);
+  // A zip is a folder once opened: alone it is walked as that folder (the
+  // worker names it), among other files with them.
+  assert.deepEqual(Plan.planHarvest(items('ost.zip')).arguments, ['/input/ost.zip']);
+  assert.deepEqual(Plan.planHarvest(items('b.vgm', 'more.ZIP')).arguments, ['/input/*']);
+  assert.deepEqual(Plan.planHarvest(items('a.zip', 'b.zip')).arguments, ['/input/*']);
   assert.deepEqual(Plan.planHarvest([]).arguments, []);
 });
 
