@@ -128,7 +128,7 @@ export function startPage({ workerSource, preview, saveBlob, buildZip, banks }) 
     // The browser tells a picked file's size and date when the file is first
     // read or sent, about a millisecond a file: asked for here in slices, so
     // that the files then go to the worker in one short message.
-    if (!(await inSlices(plan.mounts, (mount) => mount.file.size, { isCurrent: current }))) return;
+    if (!(await inSlices(plan.mounts, (mount) => mount.file && mount.file.size, { isCurrent: current }))) return;
     state.worker.postMessage({
       type: 'harvest',
       inputRoot: INPUT_ROOT,

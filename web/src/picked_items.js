@@ -86,9 +86,7 @@ export async function folderItems(directory, { isCurrent = () => true, onFound =
 }
 
 // The files of `found` ([{path, handle}]) in the same order, FILES_AT_ONCE
-// requests at a time; null when `isCurrent()` turned false on the way. A
-// file that cannot be read (gone since the walk, or locked) fails the pick
-// with its path in the message.
+// requests at a time; null when `isCurrent()` turned false on the way.
 async function fileItems(found, { isCurrent = () => true, pause = pacer() } = {}) {
   const items = new Array(found.length);
   let next = 0;
@@ -96,12 +94,10 @@ async function fileItems(found, { isCurrent = () => true, pause = pacer() } = {}
     while (next < found.length && isCurrent()) {
       const at = next++;
       const { path, handle } = found[at];
-      let file;
-      try {
-        file = await handle.getFile();
-      } catch (error) {
-        throw new Error(`'${path}' could not be read (${error.name}: ${error.message})`);
-      }
+      // A file the browser will not give (gone since the walk, or locked)
+      // stays in the harvest without its File: the program cannot open it
+      // and says so, as for a picked file that cannot be read.
+      const file = await handle.getFile().catch(() => null);
       items[at] = { path, file };
       await pause();
     }

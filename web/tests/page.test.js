@@ -357,6 +357,53 @@ test("a folder from the folder picker gives the command line's files and lines",
   }
 });
 
+test("a picked folder's file the browser will not give is one the program cannot open", async () => {
+  // The page's folder: a log and a zip that the browser refuses (changed
+  // since the walk), and one it gives. The command line's: the one it gives.
+  const top = tempDir();
+  const tree = { top, ost: path.join(top, 'ost') };
+  const unpacked = path.join(top, 'unpacked');
+  fs.mkdirSync(tree.ost);
+  fs.mkdirSync(unpacked);
+  for (const name of ['a gone.vgz', 'b gone.zip', 'c.vgz']) fs.copyFileSync(demo, path.join(tree.ost, name));
+  fs.copyFileSync(demo, path.join(unpacked, 'c.vgz'));
+  const expected = runCli([`${unpacked}/*`]);
+  const server = await openServed(tree);
+  try {
+    await page.evaluate(() => {
+      const refusing = (handle) => ({
+        kind: 'file',
+        name: handle.name,
+        getFile: () => Promise.reject(new DOMException('changed since the walk', 'NotReadableError')),
+      });
+      window.showDirectoryPicker = async () => {
+        const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('ost');
+        return {
+          kind: 'directory',
+          name: 'ost',
+          entries: async function* entries() {
+            for await (const [name, handle] of folder.entries())
+              yield [name, name.includes('gone') ? refusing(handle) : handle];
+          },
+        };
+      };
+    });
+    await page.click('label[for="folder-input"]');
+    await finished();
+    const result = await harvested();
+    // The zips' lines come before the program's, which reads in the walk's order.
+    assert.deepEqual(normalise(result.lines, '/input/ost/'), [
+      "ERR: Can't open file 'b gone.zip' (it could not be read)",
+      "ERR: Can't open file 'a gone.vgz'",
+      ...normalise(expected.lines, `${fs.realpathSync(unpacked)}/`),
+    ]);
+    assertSameFiles(unzip(result.zip), expected.files);
+  } finally {
+    await server.close();
+    fs.rmSync(top, { recursive: true, force: true });
+  }
+});
+
 // Loose logs in byte order of their names, and a zip alone, harvested as the folder it holds.
 test('files from the file picker, opened from the drop zone, are harvested as the input gives them', async () => {
   const tree = pickerTree();

@@ -93,7 +93,14 @@ function placeFolder(parent, parts, folder) {
   return { name };
 }
 
-const droppedFile = (file) => ({ size: file.size, file, handle: { file } });
+// A dropped file; null stands for one the browser could not give (its
+// opening then fails, as for a file that cannot be read).
+const droppedFile = (file) => ({ size: file ? file.size : 0, file, handle: { file } });
+
+// The browser's refusals to read a dropped file (gone, changed or locked
+// since it was picked): the zip is then one that cannot be opened.
+const UNREADABLE = 'it could not be read';
+const isReadFailure = (error) => ['NotReadableError', 'NotFoundError', 'SecurityError'].includes(error && error.name);
 
 // `mounts`: [{path, file}] as the page planned them; `sourceOf(file)` gives
 // {size, readAt(start, end)} for a dropped file. Returns {root, zips:
@@ -117,13 +124,14 @@ export function buildInputTree(mounts, sourceOf, givenLimits) {
     const mount = zipMount.mount;
     const parts = zipMount.parts;
     const report = { path: mount.path, folderPath: null, problem: null, skipped: 0 };
-    const source = sourceOf(mount.file);
-    const zip = { size: source.size, readAt: source.readAt, limits };
-    const openNested = (entry) => {
-      if (lastInner.entry !== entry) lastInner = { entry, bytes: readEntry(zip.size, zip.readAt, entry) };
-      return { size: lastInner.bytes.length, readAt: memoryReader(lastInner.bytes), limits };
-    };
     try {
+      if (!mount.file) throw new ZipError(UNREADABLE);
+      const source = sourceOf(mount.file);
+      const zip = { size: source.size, readAt: source.readAt, limits };
+      const openNested = (entry) => {
+        if (lastInner.entry !== entry) lastInner = { entry, bytes: readEntry(zip.size, zip.readAt, entry) };
+        return { size: lastInner.bytes.length, readAt: memoryReader(lastInner.bytes), limits };
+      };
       const folder = newDirectory();
       const handleOf = (entry) => ({ file: mount.file, entry });
       report.skipped = unpackInto(folder, zip, (entry) => nestedZip(entry, openNested), handleOf);
@@ -131,8 +139,9 @@ export function buildInputTree(mounts, sourceOf, givenLimits) {
       if (placed) report.folderPath = [...parts.slice(0, -1), placed.name].join('/');
       else report.problem = 'a file of its name is in the way';
     } catch (error) {
-      if (!(error instanceof ZipError)) throw error;
-      report.problem = error.message;
+      if (isReadFailure(error)) report.problem = UNREADABLE;
+      else if (error instanceof ZipError) report.problem = error.message;
+      else throw error;
     }
     if (!report.folderPath) placeFile(root, parts, droppedFile(mount.file));
     opened.push(report);

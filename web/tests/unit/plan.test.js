@@ -2,6 +2,7 @@
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import * as Plan from '../../src/harvest_plan.js';
+import { folderItems } from '../../src/picked_items.js';
 
 const items = (...paths) => paths.map((path) => ({ path, file: { name: path } }));
 
@@ -65,4 +66,28 @@ test('one line per log counts toward the progress', () => {
   assert.ok(!Plan.isLogLine('OK: 5 instruments were found'));
   assert.ok(!Plan.isLogLine("ERR: Can't save file '/output/a_0.vpf'"));
   assert.equal(Plan.displayPath('/input/songs/a.vgm'), 'songs/a.vgm');
+});
+
+test("a picked folder's handle gives the items an <input> gives; a file the browser refuses keeps its place", async () => {
+  const file = (name) => ({ kind: 'file', name, getFile: async () => ({ name }) });
+  const refused = Object.assign(new Error('gone since the walk'), { name: 'NotFoundError' });
+  const gone = { kind: 'file', name: 'gone.vgm', getFile: () => Promise.reject(refused) };
+  const folder = (name, children) => ({
+    kind: 'directory',
+    name,
+    entries: async function* entries() {
+      for (const child of children) yield [child.name, child];
+    },
+  });
+  const picked = folder('ost', [file('a.vgm'), gone, folder('disc 2', [file('b.vgz')]), file('notes.txt')]);
+  const items = await folderItems(picked);
+  assert.deepEqual(
+    items.map((item) => [item.path, item.file && item.file.name]),
+    [
+      ['ost/a.vgm', 'a.vgm'],
+      ['ost/gone.vgm', null],
+      ['ost/disc 2/b.vgz', 'b.vgz'],
+      ['ost/notes.txt', 'notes.txt'],
+    ],
+  );
 });

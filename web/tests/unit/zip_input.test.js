@@ -257,6 +257,39 @@ test('a zip becomes a folder of its name, its entries placed as unpacking would'
   ]);
 });
 
+test('a file the browser will not give stays in the tree, and a zip of it cannot be opened', () => {
+  const refused = Object.assign(new Error('changed since it was picked'), { name: 'NotReadableError' });
+  const refusing = (file) =>
+    file.refuses
+      ? {
+          size: 100,
+          readAt: () => {
+            throw refused;
+          },
+        }
+      : sourceOf(file);
+  const mounts = [
+    { path: 'a.vgm', file: null },
+    { path: 'gone.zip', file: null },
+    { path: 'locked.zip', file: { refuses: true, size: 100 } },
+  ];
+  const { root, zips } = buildInputTree(mounts, refusing);
+  assert.deepEqual(flatten(root), ['a.vgm', 'gone.zip', 'locked.zip']);
+  assert.deepEqual(
+    zips.map((zip) => [zip.path, zip.problem]),
+    [
+      ['gone.zip', 'it could not be read'],
+      ['locked.zip', 'it could not be read'],
+    ],
+  );
+  assert.equal(countLogs(root), 1);
+  // A fault of the program's own is not taken for a file that cannot be read.
+  const broken = () => {
+    throw new TypeError('not a reader');
+  };
+  assert.throws(() => buildInputTree([{ path: 'x.zip', file: {} }], broken), TypeError);
+});
+
 test('only logs are read ahead, as far as the walk will read them', async () => {
   const file = (text) => ({ file: new Blob([text]), size: text.length });
   const log = file('a log');
