@@ -122,6 +122,11 @@ export function createCardsView({ shell, fill, onDrawn }) {
   // How long one task may draw cards for, in ms: reading their heights lays
   // them out and styles them in the same task, in two to four times as long.
   const BUDGET = 3;
+  // How many drawn cards coming back into the page one task shows again.
+  // Their script is done, but laying a screenful of them out and painting
+  // it at once (a jump back to the top) took 50 to 75 ms: they come back
+  // folded to their shell and are unfolded a row or so at a time.
+  const UNFOLD_AT_ONCE = 3;
   const instrumentOf = new WeakMap();
   let columns = 1;
   let scheduled = false;
@@ -145,13 +150,18 @@ export function createCardsView({ shell, fill, onDrawn }) {
     scheduled = false;
     const start = performance.now();
     const drawn = [];
+    let unfolded = 0;
     for (const card of list.children) {
       if (!card.classList.contains('pending')) continue;
-      if (drawn.length > 0 && performance.now() - start > BUDGET) {
+      const folded = card.classList.contains('folded');
+      if ((drawn.length > 0 && performance.now() - start > BUDGET) || (folded && unfolded === UNFOLD_AT_ONCE)) {
         schedule();
         break;
       }
-      fill(card, instrumentOf.get(card));
+      if (folded) {
+        card.classList.remove('folded');
+        ++unfolded;
+      } else fill(card, instrumentOf.get(card));
       card.classList.remove('pending');
       drawn.push(card);
     }
@@ -204,6 +214,13 @@ export function createCardsView({ shell, fill, onDrawn }) {
     },
     keep: 60,
     overscan: 1,
+    entered: (cards) => {
+      for (const card of cards) {
+        if (card.classList.contains('pending')) continue;
+        card.classList.add('pending', 'folded');
+      }
+      schedule();
+    },
   });
 
   return {

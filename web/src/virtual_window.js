@@ -24,10 +24,13 @@ export function windowRange({ top, viewport, rowHeight, columns, count, overscan
 // `space(before, after)` to stand for the rest. `render(item)` makes an
 // item's element; the last `keep` are kept for when they come back.
 // `layout()` gives {columns, rowHeight} now; `measure(elements)` the row
-// height the elements take (0 to keep the current one).
+// height the elements take (0 to keep the current one); `entered(elements)`,
+// when given, is told which kept elements came back into the page.
 // Elements that stay in range are never moved, so focus inside them stays.
-export function createWindow({ parent, start, end, space, render, layout, measure, keep, overscan }) {
+export function createWindow({ parent, start, end, space, render, layout, measure, keep, overscan, entered }) {
   const cache = new Map();
+  // Elements that have been in the page, to tell those that come back from new ones.
+  const placed = new WeakSet();
   let items = [];
   let rowHeight = 0;
   let current = null;
@@ -55,12 +58,18 @@ export function createWindow({ parent, start, end, space, render, layout, measur
       if (!wanted.has(node)) node.remove();
       node = next;
     }
+    const back = [];
     let cursor = start ? start.nextSibling : parent.firstChild;
     for (const element of elements) {
       if (element === cursor) cursor = cursor.nextSibling;
-      else parent.insertBefore(element, cursor);
+      else {
+        if (!element.isConnected && placed.has(element)) back.push(element);
+        parent.insertBefore(element, cursor);
+        placed.add(element);
+      }
     }
     trimCache(wanted);
+    if (entered && back.length > 0) entered(back);
   }
 
   // Brings the page in step with the scroll position; cheap when nothing moved.

@@ -169,6 +169,17 @@ test(
       const { last } = await scrollThrough();
       assertEndsWith(view === 'cards' ? last.cards : last.rows, last.shown, view);
     }
+    // Back at the top, the drawn cards that come back into the page are whole again.
+    const back = await page.evaluate(async () => {
+      window.scrollTo(0, 0);
+      const frame = () => new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve)));
+      for (let i = 0; i < 200 && document.querySelector('#cards .card.pending'); ++i) await frame();
+      const cards = [...document.querySelectorAll('#cards .card')];
+      const whole = cards.filter((card) => card.querySelector('.drawings')?.getClientRects().length > 0);
+      return { cards: cards.length, whole: whole.length };
+    });
+    assert.ok(back.cards > 0, 'no cards at the top');
+    assert.equal(back.whole, back.cards, 'cards drawn whole at the top');
     const tasks = await page.evaluate(() => window.longTasks);
     console.log(`real-logs: main-thread tasks over 50 ms: ${JSON.stringify(tasks)}`);
   },
