@@ -5,7 +5,7 @@
 // half a millisecond a file (a second for 2,000 logs), before the page can
 // do anything. A folder's handle is walked here instead, an entry and a
 // file request at a time, a few milliseconds of script a task.
-import { nextTask } from './slices.js';
+import { fewAtATime, nextTask } from './slices.js';
 
 // What the file picker offers: logs, and zips of them. "All files" stays.
 const FILE_TYPES = [
@@ -89,19 +89,18 @@ export async function folderItems(directory, { isCurrent = () => true, onFound =
 // requests at a time; null when `isCurrent()` turned false on the way.
 async function fileItems(found, { isCurrent = () => true, pause = pacer() } = {}) {
   const items = new Array(found.length);
-  let next = 0;
-  const fetchSome = async () => {
-    while (next < found.length && isCurrent()) {
-      const at = next++;
-      const { path, handle } = found[at];
+  await fewAtATime(
+    found,
+    FILES_AT_ONCE,
+    async ({ path, handle }, at) => {
       // A file the browser will not give (gone since the walk, or locked)
       // stays in the harvest without its File: the program cannot open it
       // and says so, as for a picked file that cannot be read.
       const file = await handle.getFile().catch(() => null);
       items[at] = { path, file };
       await pause();
-    }
-  };
-  await Promise.all(Array.from({ length: Math.min(FILES_AT_ONCE, found.length) }, fetchSome));
+    },
+    isCurrent,
+  );
   return isCurrent() ? items : null;
 }

@@ -31,3 +31,18 @@ export async function inSlices(items, each, { budget = 8, isCurrent = () => true
   }
   return true;
 }
+
+// Runs `work(item, index)` for the items in order, at most `limit` at a
+// time, and resolves once all have finished. A folder of thousands of files
+// asks the browser for a few at once, not for thousands. No item is
+// started after `isCurrent()` turns false.
+export async function fewAtATime(items, limit, work, isCurrent = () => true) {
+  let next = 0;
+  const runner = async () => {
+    while (next < items.length && isCurrent()) {
+      const at = next++;
+      await work(items[at], at);
+    }
+  };
+  await Promise.all(Array.from({ length: Math.min(limit, items.length) }, runner));
+}

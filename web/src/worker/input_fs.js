@@ -9,6 +9,7 @@
 //
 // `FS` is the emscripten module's file system (see main.js).
 import { hasVgmSuffix } from '../harvest_plan.js';
+import { fewAtATime } from '../slices.js';
 
 const WHOLE_FILE_BYTES = 256 * 2 ** 20;
 const READ_AHEAD_BYTES = 256 * 2 ** 20;
@@ -145,17 +146,10 @@ export async function readAhead(tree) {
     }
   };
   visit(tree, '');
-  // A few reads in flight at a time, not one per file: a folder of
-  // thousands of logs would ask the browser for thousands of reads at once.
-  let next = 0;
-  const readNext = async () => {
-    while (next < files.length) {
-      const node = files[next++];
-      const buffer = await node.file.arrayBuffer().catch(() => null);
-      if (buffer) node.readAhead = new Uint8Array(buffer);
-    }
-  };
-  await Promise.all(Array.from({ length: Math.min(READS_IN_FLIGHT, files.length) }, readNext));
+  await fewAtATime(files, READS_IN_FLIGHT, async (node) => {
+    const buffer = await node.file.arrayBuffer().catch(() => null);
+    if (buffer) node.readAhead = new Uint8Array(buffer);
+  });
 }
 
 // A dropped file as input_tree.js reads a zip: its size and slices.
