@@ -185,12 +185,15 @@ test(
   },
 );
 
-// Headless Chromium's renderer now and then stops for good while bench-logs'
-// cards are scrolled a screen at a time, about once in ten scroll-throughs:
-// its main thread waits inside the browser's own code, runs no task and
-// answers no protocol call, though the page's work and the worker's are
-// done. The stop fails a protocol call as "timed out"; the body then runs
-// once more in a fresh page, so that only a second stop in a row fails.
+// Headless Chromium now and then stops making frames for good while
+// bench-logs' cards are scrolled a screen at a time, once in five to ten
+// scroll-throughs: no animation frame ever comes again, not for a wheel or
+// a screenshot either, while the page's compositor thread, the display
+// compositor and the worker sit idle with their work done. A script that
+// scrolls then waits forever inside scrollTo for a compositor commit, and
+// answers no protocol call. The stop fails a protocol call as "timed out";
+// the body then runs once more in a fresh page, so that only a second stop
+// in a row fails.
 async function onceMoreIfTheBrowserStops(body) {
   try {
     await body();
